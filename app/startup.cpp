@@ -1,0 +1,117 @@
+// Start-up sequence of the viewer.
+#include "app/startup.h"
+
+#include <GL/glut.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "app/display_probe.h"
+#include "app/viewer_state.h"
+#include "data/console.h"
+#include "data/data_loader.h"
+#include "timeline/time_window.h"
+#include "view/controls.h"
+#include "view/scene.h"
+
+namespace {
+
+constexpr int kWindowSize = 650;      // pixels, square
+constexpr double kEyeHeight = 18.0;   // world units above the drawing plane
+constexpr int kTimerMilliseconds = 50;
+
+// The view as the user first sees it: no zoom, the map nudged up so the
+// legend strip at the bottom covers less of it.
+void set_view_defaults() {
+    viewer.zoom_step = 0.01f;
+    viewer.zoom = 1.0f;
+    viewer.pan_step_x = 0.1f;
+    viewer.pan_step_y = 0.1f;
+    viewer.pan_x = 0.0f;
+    viewer.pan_y = 0.6f;
+    viewer.centre_x = 0.0f;
+    viewer.centre_y = 0.0f;
+    viewer.mode = FullRange;
+}
+
+void explain_missing_display(const char* display_name) {
+    std::string text = std::string("Cannot open the X display \"") + display_name +
+                       "\": sismap needs a graphical display for its window.";
+    console_write(text.c_str(), 1);
+    console_write("To run it without a screen, start it under a virtual X server, for example:", 1);
+    console_write("  xvfb-run -a sismap landscape.txt data.txt", 2);
+}
+
+}  // namespace
+
+int run_viewer(int argc, char** argv) {
+    DataLoader loader;
+    set_view_defaults();
+
+    bool loaded = false;
+    if (argc >= 3) {
+        loaded = loader.load(argv[1], argv[2]);
+    } else {
+        console_write("'sismap' must have two valid filenames as parameters", 1);
+        console_write("usage: sismap landscape.txt data.txt", 2);
+    }
+    if (!loaded) return -1;
+
+    viewer.point_count = loader.point_count();
+    viewer.quake_count = loader.record_count();
+    viewer.points = loader.take_points();
+    viewer.catalogue = loader.take_records();
+    if (viewer.quake_count == 0) {
+        std::string text = std::string("No earthquake entries in the file named \"") + argv[2] + "\"";
+        console_write(text.c_str(), 2);
+        return -1;
+    }
+
+    window_reset();
+    // Two days per step for every 1200 days of catalogue, so any catalogue
+    // plays in about the same number of steps; at least one day, or short
+    // catalogues would never move.
+    set_step_days(std::max<int32_t>(1, (day_span(viewer.window_first_date, viewer.window_last_date) / 1200) * 2));
+
+    const char* display_name = "";
+    if (!display_available(argc, argv, &display_name)) {
+        explain_missing_display(display_name);
+        return -1;
+    }
+
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(kWindowSize, kWindowSize);
+    glutInitWindowPosition(0, 0);
+    glutCreateWindow("Zorvane");
+    if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
+        console_write("Error: Invalud RGBA colormap size", 1);
+        std::exit(1);
+    }
+
+    glutKeyboardFunc(on_key);
+    glutSpecialFunc(on_special_key);
+    glutDisplayFunc(display_scene);
+    glutIdleFunc(display_scene);
+    glutTimerFunc(kTimerMilliseconds, on_timer, 1);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+
+    viewer.max_x = static_cast<float>(loader.max_x());
+    viewer.min_x = static_cast<float>(loader.min_x());
+    viewer.max_y = static_cast<float>(loader.max_y());
+    viewer.min_y = static_cast<float>(loader.min_y());
+    viewer.centre_x = (viewer.max_x + viewer.min_x) / 2;
+    viewer.centre_y = (viewer.max_y + viewer.min_y) / 2;
+
+    // Straight down at the outline's centre; the model-view matrix stays the
+    // identity, zoom and pan are applied to the vertices themselves.
+    gluPerspective(60.0, 1.0, 1.0, 1000.0);
+    gluLookAt(viewer.centre_x, viewer.centre_y, kEyeHeight, viewer.centre_x, viewer.centre_y, 0.0, 0.0, 1.0, 0.0);
+
+    glutMainLoop();
+    return 0;
+}

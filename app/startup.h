@@ -1,0 +1,8 @@
+// Start-up: check the command line, load both files, fill the ViewerState,
+// open the window with its camera, register the callbacks and run the loop.
+#pragma once
+
+// The entry point's whole work. Returns -1 when file names are missing, a
+// file cannot be opened, the catalogue holds no entry or no display can be
+// opened; 0 should the GLUT main loop ever return.
+int run_viewer(int argc, char** argv);

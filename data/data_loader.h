@@ -1,0 +1,56 @@
+// Reads the landscape file (the region outline) and the earthquake file (the
+// catalogue) and measures the outline's bounds.
+//
+// Both files are text read in lines of at most 99 characters (a longer line
+// is read as several), split into fields at runs of "," as strtok splits, and
+// their numbers read with the C library's atoi / atof rules. The first line of
+// each file is a header and never data.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "data/records.h"
+
+class DataLoader {
+public:
+    DataLoader();
+
+    // Writes the two "Trying to open" lines, opens both files read-only and,
+    // only when both opened, reads them. True when both could be opened,
+    // whatever they held; otherwise writes an open-failure line for each file
+    // that could not be opened and reads neither.
+    bool load(const char* landscape_path, const char* quake_path);
+
+    // Reading from text already in memory; `load` feeds the files' bytes here.
+    void read_landscape(std::string_view text);
+    void read_catalogue(std::string_view text);
+
+    // Exact-size copies, in file order.
+    std::vector<LandscapePoint> copy_points() const { return points_; }
+    std::vector<QuakeRecord> copy_records() const { return records_; }
+    // Hands the arrays over without a copy, so a large catalogue is held only
+    // once; the loader is left empty.
+    std::vector<LandscapePoint> take_points();
+    std::vector<QuakeRecord> take_records();
+
+    int32_t record_count() const { return record_count_; }
+    int32_t point_count() const { return point_count_; }
+    // The outline's smallest and largest x and y. With no vertices at all:
+    // largest 0 and smallest 99999.
+    int32_t max_x() const { return max_x_; }
+    int32_t min_x() const { return min_x_; }
+    int32_t max_y() const { return max_y_; }
+    int32_t min_y() const { return min_y_; }
+
+private:
+    int32_t max_y_ = 0;
+    int32_t max_x_ = 0;
+    int32_t min_y_ = 99999;
+    int32_t min_x_ = 99999;
+    int32_t record_count_ = 0;
+    int32_t point_count_ = 0;
+    std::vector<QuakeRecord> records_;
+    std::vector<LandscapePoint> points_;
+};

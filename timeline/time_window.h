@@ -1,0 +1,21 @@
+// The time window over the catalogue: its collapse to 30 days, its steps
+// forward and back by step_days, its reset to the whole catalogue, and the
+// playback timer.
+#pragma once
+
+#include <cstdint>
+
+#include "calendar/calendar_date.h"
+
+void window_step_forward();
+void window_step_back();
+// First index from first_index on whose entry is dated on or after `date`,
+// or quake_count when there is none.
+int32_t find_window_end(const CalendarDate& date);
+void window_collapse();
+void window_pause();
+void window_play();
+void window_reset();
+
+// GLUT timer callback: steps while playing and re-arms itself every 50 ms.
+void on_timer(int value);
