@@ -18,6 +18,7 @@ fi
 . scripts/xvfb-lib.sh
 start_xvfb
 trap stop_xvfb EXIT
+trap 'exit 1' INT TERM HUP
 echo "No display found: running on the virtual display $DISPLAY"
 build/app/sismap "$land" "$quakes" &
 viewer=$!
@@ -32,5 +33,12 @@ sleep 4
 shot="$(pwd)/build/sample-screenshot.png"
 import -window root "$shot"
 xdotool key --window "$window" Escape 2>/dev/null || true
+# Escape ends the viewer at once; give it five seconds at most.
+i=0
+while kill -0 "$viewer" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+if kill -0 "$viewer" 2>/dev/null; then
+    echo "The viewer did not end on Escape; stopping it." >&2
+    kill "$viewer" 2>/dev/null || true
+fi
 wait "$viewer" || true
 echo "Screenshot after 4 seconds of play: $shot"

@@ -3,9 +3,12 @@
 
 # Starts Xvfb on a display number it picks itself and exports DISPLAY.
 # Sets XVFB_PID. The screen is exactly the viewer's 650 x 650 window.
+# -noreset: the server would otherwise reset when its last client leaves, and
+# refuse a client that connects during the reset; the viewer closes a probe
+# connection just before GLUT opens its own.
 start_xvfb() {
     fd_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 650x650x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 650x650x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
     XVFB_PID=$!
     i=0
     while [ ! -s "$fd_file" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
