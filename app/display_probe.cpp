@@ -12,8 +12,10 @@ bool display_available(int argc, char** argv, const char** display_name) {
         if (std::strcmp(argv[i], "-display") == 0) name = argv[i + 1];
     }
     *display_name = name != nullptr ? name : "";
-    Display* display = XOpenDisplay(name);
-    if (display == nullptr) return false;
-    XCloseDisplay(display);
-    return true;
+    // The connection stays open for the life of the process: were the probe
+    // the server's only client, closing it would make a fresh X server
+    // reset, and it would refuse GLUT's own connection a moment later.
+    static Display* probe = nullptr;
+    if (probe == nullptr) probe = XOpenDisplay(name);
+    return probe != nullptr;
 }
