@@ -46,3 +46,20 @@ void InputFile::read_all(std::string& out) {
     }
     out.resize(used);
 }
+
+size_t InputFile::read_some(char* out, size_t room) {
+    if (fd_ < 0 || room == 0) return 0;
+    for (;;) {
+        const ssize_t got = ::read(fd_, out, room);
+        if (got > 0) return static_cast<size_t>(got);
+        if (got < 0 && errno == EINTR) continue;
+        return 0;
+    }
+}
+
+bool InputFile::is_regular() const {
+    struct stat info {};
+    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool InputFile::rewind() { return is_regular() && ::lseek(fd_, 0, SEEK_SET) == 0; }

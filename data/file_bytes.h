@@ -19,6 +19,15 @@ public:
     // where it happened, as the end of the file would.
     void read_all(std::string& out);
 
+    // Reads at most `room` bytes into `out`; 0 at the end of the content or
+    // on a read error.
+    size_t read_some(char* out, size_t room);
+
+    // True for a regular file, which can be read again from its start.
+    bool is_regular() const;
+    // Goes back to the start of a regular file; false when it cannot.
+    bool rewind();
+
 private:
     int fd_ = -1;
 };
