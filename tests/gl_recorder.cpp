@@ -3,7 +3,6 @@
 
 #include <GL/glut.h>
 
-#include <cstring>
 #include <initializer_list>
 
 #include "app/display_probe.h"
@@ -12,16 +11,6 @@ namespace gl_recorder {
 namespace {
 std::vector<GlCall> recorded;
 Callbacks registered;
-
-// Client-side vertex arrays as set by gl*Pointer and gl*ClientState; only
-// the forms the viewer uses (two float coordinates, three float colours).
-struct ClientArray {
-    bool enabled = false;
-    const unsigned char* data = nullptr;
-    size_t stride = 0;
-};
-ClientArray vertex_array;
-ClientArray colour_array;
 int colormap_size = 0;
 bool display_ok = true;
 }  // namespace
@@ -31,8 +20,6 @@ std::vector<GlCall>& calls() { return recorded; }
 void reset() {
     recorded.clear();
     registered = Callbacks();
-    vertex_array = ClientArray();
-    colour_array = ClientArray();
     colormap_size = 0;
     display_ok = true;
 }
@@ -42,31 +29,6 @@ void set_display_available(bool available) { display_ok = available; }
 Callbacks& callbacks() { return registered; }
 int colormap_size_for_test() { return colormap_size; }
 bool display_ok_for_test() { return display_ok; }
-
-// glDrawArrays recorded as what it means: glBegin(mode), then for each
-// element its colour (when the colour array is on) and its vertex, then
-// glEnd. Nothing is drawn without the vertex array.
-void draw_arrays(unsigned mode, int first, int count) {
-    if (!vertex_array.enabled || vertex_array.data == nullptr || count <= 0 || first < 0) return;
-    recorded.push_back(GlCall{"glBegin", {static_cast<double>(mode)}, std::string(), nullptr});
-    for (int i = first; i < first + count; ++i) {
-        if (colour_array.enabled && colour_array.data != nullptr) {
-            float rgb[3];
-            std::memcpy(rgb, colour_array.data + static_cast<size_t>(i) * colour_array.stride, sizeof rgb);
-            recorded.push_back(GlCall{"glColor3f", {rgb[0], rgb[1], rgb[2]}, std::string(), nullptr});
-        }
-        float xy[2];
-        std::memcpy(xy, vertex_array.data + static_cast<size_t>(i) * vertex_array.stride, sizeof xy);
-        recorded.push_back(GlCall{"glVertex2f", {xy[0], xy[1]}, std::string(), nullptr});
-    }
-    recorded.push_back(GlCall{"glEnd", {}, std::string(), nullptr});
-}
-
-ClientArray* client_array(unsigned kind) {
-    if (kind == GL_VERTEX_ARRAY) return &vertex_array;
-    if (kind == GL_COLOR_ARRAY) return &colour_array;
-    return nullptr;
-}
 
 std::vector<GlCall> calls_named(const std::string& name) {
     std::vector<GlCall> found;
@@ -108,25 +70,6 @@ void glColor3f(GLfloat r, GLfloat g, GLfloat b) { record("glColor3f", {r, g, b})
 void glBegin(GLenum mode) { record("glBegin", {static_cast<double>(mode)}); }
 void glEnd() { record("glEnd", {}); }
 void glVertex2f(GLfloat x, GLfloat y) { record("glVertex2f", {x, y}); }
-void glEnableClientState(GLenum kind) {
-    if (auto* array = gl_recorder::client_array(kind)) array->enabled = true;
-}
-void glDisableClientState(GLenum kind) {
-    if (auto* array = gl_recorder::client_array(kind)) array->enabled = false;
-}
-// Only GL_FLOAT arrays are understood; anything else leaves the array unset,
-// so a call the stand-in cannot expand draws nothing and fails the tests.
-void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
-    const bool usable = size == 2 && type == GL_FLOAT && stride >= 0;
-    gl_recorder::vertex_array.data = usable ? static_cast<const unsigned char*>(pointer) : nullptr;
-    gl_recorder::vertex_array.stride = stride > 0 ? static_cast<size_t>(stride) : 2 * sizeof(float);
-}
-void glColorPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer) {
-    const bool usable = size == 3 && type == GL_FLOAT && stride >= 0;
-    gl_recorder::colour_array.data = usable ? static_cast<const unsigned char*>(pointer) : nullptr;
-    gl_recorder::colour_array.stride = stride > 0 ? static_cast<size_t>(stride) : 3 * sizeof(float);
-}
-void glDrawArrays(GLenum mode, GLint first, GLsizei count) { gl_recorder::draw_arrays(mode, first, count); }
 void glRasterPos2f(GLfloat x, GLfloat y) { record("glRasterPos2f", {x, y}); }
 void glMatrixMode(GLenum mode) { record("glMatrixMode", {static_cast<double>(mode)}); }
 void glLoadIdentity() { record("glLoadIdentity", {}); }

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -53,24 +52,15 @@ View current_view() {
 // rounded once).
 float half_size(float m) { return static_cast<float>(static_cast<double>(m) * static_cast<double>(0.025f)); }
 
-// Marks are drawn as GL_LINES vertex arrays, which the stand-in records as
-// one glBegin/glEnd per batch with each vertex's colour before it: a mark is
-// its four vertices, left, right, bottom, top, each in the mark's colour.
 void append_mark(Calls& calls, const View& v, const QuakeRecord& q) {
     const float m = q.magnitude;
     const double x = q.longitude, y = q.latitude, s = half_size(m);
-    const GlCall c = colour(1.0f, static_cast<float>((8.0 - m) / 5.0), 0.0f);
-    for (const GlCall& corner : {vertex(v.sx(x - s), v.sy(y)), vertex(v.sx(x + s), v.sy(y)),
-                                 vertex(v.sx(x), v.sy(y - s)), vertex(v.sx(x), v.sy(y + s))}) {
-        calls.push_back(c);
-        calls.push_back(corner);
-    }
-}
-
-// The marks of one batch: GL_LINES around them.
-void append_marks(Calls& calls, const View& v, std::initializer_list<QuakeRecord> quakes) {
+    calls.push_back(colour(1.0f, static_cast<float>((8.0 - m) / 5.0), 0.0f));
     calls.push_back(begin(GL_LINES));
-    for (const QuakeRecord& q : quakes) append_mark(calls, v, q);
+    calls.push_back(vertex(v.sx(x - s), v.sy(y)));
+    calls.push_back(vertex(v.sx(x + s), v.sy(y)));
+    calls.push_back(vertex(v.sx(x), v.sy(y - s)));
+    calls.push_back(vertex(v.sx(x), v.sy(y + s)));
     calls.push_back(gl("glEnd"));
 }
 
@@ -86,40 +76,11 @@ void append_outline(Calls& calls, const View& v) {
     calls.push_back(gl("glEnd"));
 }
 
-// What a frame draws for a catalogue entry: the eight calls of its mark.
+// What a frame draws for a catalogue entry: the seven calls of its mark.
 Calls mark_calls(const QuakeRecord& q) {
     Calls calls;
     append_mark(calls, current_view(), q);
     return calls;
-}
-
-// A frame's marks in drawing order, eight calls each, from every GL_LINES
-// primitive; a primitive that is not whole marks leaves a short last entry.
-std::vector<Calls> marks_of(const Calls& calls) {
-    std::vector<Calls> marks;
-    bool in_lines = false;
-    size_t in_mark = 0;
-    for (const GlCall& call : calls) {
-        if (call.name == "glBegin") {
-            in_lines = call.args[0] == GL_LINES;
-            in_mark = 0;
-        } else if (call.name == "glEnd") {
-            in_lines = false;
-        } else if (in_lines) {
-            if (in_mark == 0) marks.emplace_back();
-            marks.back().push_back(call);
-            in_mark = (in_mark + 1) % 8;
-        }
-    }
-    return marks;
-}
-
-// The glVertex2f calls among `calls`, in order.
-Calls vertices_of(const Calls& calls) {
-    Calls found;
-    for (const GlCall& call : calls)
-        if (call.name == "glVertex2f") found.push_back(call);
-    return found;
 }
 
 // Calls from the first glBegin(mode) to its glEnd, inclusive.
@@ -195,7 +156,8 @@ TEST_F(SceneTest, FrameDrawsMarksOutlineBoxAndLegendInOrder) {
     ASSERT_NE(v.sy(static_cast<double>(q.latitude) - s), ((q.latitude - s) - v.cy) * v.zoom + v.oy);
 
     Calls expected{gl("glClear", {16640})};
-    append_marks(expected, v, {viewer.catalogue[1], viewer.catalogue[2]});  // entry 0 is below the threshold
+    append_mark(expected, v, viewer.catalogue[1]);  // entry 0 is below the threshold
+    append_mark(expected, v, viewer.catalogue[2]);
     append_outline(expected, v);
     expected.push_back(colour(0, 0, 0));
     expected.push_back(begin(GL_QUADS));
@@ -224,10 +186,9 @@ TEST_F(SceneTest, ThresholdColourAndSizeFollowMagnitude) {
     // The boundary: equal to the threshold is drawn, one float below is not.
     viewer.min_magnitude = 5.5f;
     Calls calls = frame();
-    EXPECT_EQ(marks_of(calls).size(), 1u);
+    EXPECT_EQ(count_of(calls, begin(GL_LINES)), 1u);
     viewer.catalogue[1].magnitude = std::nextafter(5.5f, 0.0f);
     calls = frame();
-    EXPECT_EQ(marks_of(calls).size(), 0u);
     EXPECT_EQ(count_of(calls, begin(GL_LINES)), 0u);
     EXPECT_EQ(gl_recorder::texts()[0], "Magnitude >= 5");
 
@@ -251,10 +212,9 @@ TEST_F(SceneTest, ThresholdColourAndSizeFollowMagnitude) {
         SCOPED_TRACE(c.m);
         viewer.catalogue[0].magnitude = c.m;
         calls = frame();
-        const GlCall mark_colour = colour(1.0f, c.green, 0.0f);
-        const Calls expected{begin(GL_LINES), mark_colour, vertex(-c.s, 0), mark_colour, vertex(c.s, 0),
-                             mark_colour,     vertex(0, -c.s), mark_colour, vertex(0, c.s),  gl("glEnd")};
-        EXPECT_EQ(Calls(calls.begin() + 1, calls.begin() + 11), expected);
+        const Calls expected{colour(1.0f, c.green, 0.0f), begin(GL_LINES), vertex(-c.s, 0), vertex(c.s, 0),
+                             vertex(0, -c.s),             vertex(0, c.s),  gl("glEnd")};
+        EXPECT_EQ(Calls(calls.begin() + 1, calls.begin() + 8), expected);
     }
 }
 
@@ -268,17 +228,17 @@ TEST_F(SceneTest, ZoomScalesAboutTheCentreAndPanShiftsMapButNotLegend) {
     const Calls at_1 = frame();
     viewer.zoom = 2.0f;
     const Calls at_2 = frame();
-    const Calls marks_1 = vertices_of(primitive(at_1, GL_LINES)), marks_2 = vertices_of(primitive(at_2, GL_LINES));
+    const Calls marks_1 = primitive(at_1, GL_LINES), marks_2 = primitive(at_2, GL_LINES);
     const Calls outline_1 = primitive(at_1, GL_LINE_LOOP), outline_2 = primitive(at_2, GL_LINE_LOOP);
-    ASSERT_EQ(marks_1.size(), 4u);
-    ASSERT_EQ(marks_2.size(), 4u);
+    ASSERT_EQ(marks_1.size(), 6u);
+    ASSERT_EQ(marks_2.size(), 6u);
     ASSERT_EQ(outline_2.size(), outline_1.size());
-    EXPECT_EQ(marks_1[0], vertex(-118.5625f, 37.25f));
+    EXPECT_EQ(marks_1[1], vertex(-118.5625f, 37.25f));
     auto doubled = [&](const GlCall& near, const GlCall& far) {
         EXPECT_EQ(far.args[0] - viewer.centre_x, 2 * (near.args[0] - viewer.centre_x));
         EXPECT_EQ(far.args[1] - viewer.centre_y, 2 * (near.args[1] - viewer.centre_y));
     };
-    for (size_t i = 0; i < 4; ++i) doubled(marks_1[i], marks_2[i]);
+    for (size_t i = 1; i < 5; ++i) doubled(marks_1[i], marks_2[i]);
     for (size_t i = 1; i + 1 < outline_1.size(); ++i) doubled(outline_1[i], outline_2[i]);
     EXPECT_EQ(legend(at_2), legend(at_1));
 
@@ -289,8 +249,8 @@ TEST_F(SceneTest, ZoomScalesAboutTheCentreAndPanShiftsMapButNotLegend) {
     const Calls panned = frame();
     const View v = current_view();
     Calls expected_marks;
-    append_marks(expected_marks, v, {viewer.catalogue[0]});
-    EXPECT_EQ(primitive(panned, GL_LINES), expected_marks);
+    append_mark(expected_marks, v, viewer.catalogue[0]);
+    EXPECT_EQ(primitive(panned, GL_LINES), Calls(expected_marks.begin() + 1, expected_marks.end()));
     EXPECT_EQ(primitive(panned, GL_LINE_LOOP), [&] {
         Calls outline;
         append_outline(outline, v);
@@ -313,35 +273,6 @@ TEST_F(SceneTest, ZoomScalesAboutTheCentreAndPanShiftsMapButNotLegend) {
     EXPECT_NE(far_x, static_cast<float>((double(float(33554435)) - half.cx) * half.zoom + half.ox));
 }
 
-TEST_F(SceneTest, ManyMarksComeInOrderAcrossArrayBatchesBeforeTheOutline) {
-    // More marks than one array batch holds, each with its own position and
-    // colour; one in three is below the threshold.
-    viewer.catalogue.clear();
-    for (int i = 0; i < 9000; ++i)
-        viewer.catalogue.push_back(make_quake(2001, 1, 1, 30.0f + 0.001f * static_cast<float>(i),
-                                              -120.0f + 0.002f * static_cast<float>(i),
-                                              2.0f + 0.0007f * static_cast<float>(i % 3 == 0 ? 0 : i)));
-    viewer.quake_count = viewer.last_index = 9000;
-    viewer.first_index = 1;
-    viewer.min_magnitude = 2.0001f;
-    const Calls calls = frame();
-
-    std::vector<Calls> expected;
-    for (int i = 1; i < 9000; ++i)
-        if (i % 3 != 0) expected.push_back(mark_calls(viewer.catalogue[static_cast<size_t>(i)]));
-    ASSERT_EQ(expected.size(), 6000u);
-    EXPECT_EQ(marks_of(calls), expected);
-
-    // Between glClear and the outline only the marks' primitives.
-    size_t i = 1;
-    while (i < calls.size() && !(calls[i] == begin(GL_LINE_LOOP))) {
-        const GlCall& call = calls[i++];
-        if (call.name == "glBegin") EXPECT_EQ(call, begin(GL_LINES));
-        else EXPECT_TRUE(call.name == "glEnd" || call.name == "glColor3f" || call.name == "glVertex2f") << call.name;
-    }
-    EXPECT_EQ(calls[i - 1], colour(1, 1, 1));
-}
-
 TEST_F(SceneTest, EmptyRangesAndBadIndicesDrawOnlyWhatExists) {
     const Calls full = frame();
 
@@ -349,9 +280,7 @@ TEST_F(SceneTest, EmptyRangesAndBadIndicesDrawOnlyWhatExists) {
     viewer.first_index = viewer.last_index = 2;
     Calls calls = frame();
     EXPECT_EQ(count_of(calls, begin(GL_LINES)), 0u);
-    const size_t full_marks = primitive(full, GL_LINES).size();
-    ASSERT_EQ(full_marks, 18u);  // two marks of eight calls with their glBegin and glEnd
-    EXPECT_EQ(Calls(calls.begin() + 1, calls.end()), Calls(full.begin() + 1 + full_marks, full.end()));
+    EXPECT_EQ(Calls(calls.begin() + 1, calls.end()), Calls(full.begin() + 15, full.end()));
     viewer.first_index = 3;
     viewer.last_index = 1;
     EXPECT_EQ(count_of(frame(), begin(GL_LINES)), 0u);
@@ -371,9 +300,9 @@ TEST_F(SceneTest, EmptyRangesAndBadIndicesDrawOnlyWhatExists) {
     viewer.quake_count = 1000;
     viewer.min_magnitude = 0.0f;
     calls = frame();
-    const std::vector<Calls> marks = marks_of(calls);
-    ASSERT_EQ(marks.size(), 3u);
-    EXPECT_EQ(marks[0], mark_calls(viewer.catalogue[0]));
+    EXPECT_EQ(count_of(calls, begin(GL_LINES)), 3u);
+    const Calls first_mark = mark_calls(viewer.catalogue[0]);
+    EXPECT_EQ(primitive(calls, GL_LINES), Calls(first_mark.begin() + 1, first_mark.end()));
     EXPECT_EQ(primitive(calls, GL_LINE_LOOP), primitive(full, GL_LINE_LOOP));
 }
 

@@ -1,7 +1,6 @@
 // Drawing of one whole frame from the ViewerState: the plus-shaped marks of
-// the drawn range (from vertex arrays, a batch at a time), the white outline
-// over them, a black strip along the outline's bottom edge and the red legend
-// on it.
+// the drawn range, the white outline over them, a black strip along the
+// outline's bottom edge and the red legend on it.
 #include "view/scene.h"
 
 #include <GL/glut.h>
@@ -31,25 +30,6 @@ int32_t truncate_to_int32(double value) {
 // buffer that lost its terminator is never read past.
 constexpr int kDateTextLimit = static_cast<int>(sizeof(CalendarDate::text_buffer));
 
-// One vertex of a mark as the arrays hand it to the graphics library.
-struct MarkVertex {
-    float x, y;
-    float red, green, blue;
-};
-
-// Marks go to the graphics library a batch at a time from this buffer, which
-// lives as long as the program, so a frame allocates nothing. 4096 marks per
-// batch keep the per-call cost negligible and the buffer small (320 KiB).
-constexpr int32_t kMarksPerBatch = 4096;
-constexpr int32_t kVerticesPerMark = 4;
-MarkVertex mark_batch[kMarksPerBatch * kVerticesPerMark];
-
-// Each mark is two separate segments (GL_LINES), so drawing many marks in one
-// call gives the same segments, colours and order as one begin/end per mark.
-void draw_mark_batch(int32_t vertex_count) {
-    if (vertex_count > 0) glDrawArrays(GL_LINES, 0, vertex_count);
-}
-
 void draw_marks(const ViewTransform& view) {
     // The frame's own bounds check: whatever the indices hold, only entries
     // that exist are read. Costs two comparisons per frame.
@@ -58,31 +38,20 @@ void draw_marks(const ViewTransform& view) {
     const int32_t end = std::min({viewer.last_index, viewer.quake_count, stored});
     const float threshold = viewer.min_magnitude;
     const QuakeRecord* const catalogue = viewer.catalogue.data();
-
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(2, GL_FLOAT, sizeof(MarkVertex), &mark_batch[0].x);
-    glColorPointer(3, GL_FLOAT, sizeof(MarkVertex), &mark_batch[0].red);
     float vertices[8];
-    int32_t filled = 0;  // vertices in the batch
     for (int32_t i = first; i < end; ++i) {
         const QuakeRecord& quake = catalogue[i];
         const float m = quake.magnitude;
         if (m < threshold) continue;
-        const float green = mark_green(m);
+        glColor3f(1.0f, mark_green(m), 0.0f);
         mark_vertices(view, quake.longitude, quake.latitude, mark_half_size(m), vertices);
-        MarkVertex* out = &mark_batch[filled];
-        for (int v = 0; v < kVerticesPerMark; ++v)
-            out[v] = MarkVertex{vertices[2 * v], vertices[2 * v + 1], 1.0f, green, 0.0f};
-        filled += kVerticesPerMark;
-        if (filled == kMarksPerBatch * kVerticesPerMark) {
-            draw_mark_batch(filled);
-            filled = 0;
-        }
+        glBegin(GL_LINES);
+        glVertex2f(vertices[0], vertices[1]);
+        glVertex2f(vertices[2], vertices[3]);
+        glVertex2f(vertices[4], vertices[5]);
+        glVertex2f(vertices[6], vertices[7]);
+        glEnd();
     }
-    draw_mark_batch(filled);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void draw_outline(const ViewTransform& view) {
