@@ -21,20 +21,6 @@ constexpr int kWindowSize = 650;      // pixels, square
 constexpr double kEyeHeight = 18.0;   // world units above the drawing plane
 constexpr int kTimerMilliseconds = 50;
 
-// The view as the user first sees it: no zoom, the map nudged up so the
-// legend strip at the bottom covers less of it.
-void set_view_defaults() {
-    viewer.zoom_step = 0.01f;
-    viewer.zoom = 1.0f;
-    viewer.pan_step_x = 0.1f;
-    viewer.pan_step_y = 0.1f;
-    viewer.pan_x = 0.0f;
-    viewer.pan_y = 0.6f;
-    viewer.centre_x = 0.0f;
-    viewer.centre_y = 0.0f;
-    viewer.mode = FullRange;
-}
-
 void explain_missing_display(const char* display_name) {
     std::string text = std::string("Cannot open the X display \"") + display_name +
                        "\": sismap needs a graphical display for its window.";

@@ -38,3 +38,8 @@ struct ViewerState {
 };
 
 extern ViewerState viewer;
+
+// The view as the user first sees it: no zoom, the map nudged 0.6 up so the
+// legend strip at the bottom covers less of it, the window over the whole
+// catalogue. The threshold and the centre are left as they are.
+void set_view_defaults();

@@ -40,13 +40,7 @@ bool set_up_viewer() {
     viewer.quake_count = loader.record_count();
     viewer.points = loader.take_points();
     viewer.catalogue = loader.take_records();
-    viewer.zoom_step = 0.01f;
-    viewer.zoom = 1.0f;
-    viewer.pan_step_x = 0.1f;
-    viewer.pan_step_y = 0.1f;
-    viewer.pan_x = 0.0f;
-    viewer.pan_y = 0.6f;
-    viewer.mode = FullRange;
+    set_view_defaults();
     viewer.min_magnitude = 0.0f;
     viewer.first_index = 0;
     viewer.last_index = viewer.quake_count;  // every mark drawn

@@ -36,6 +36,16 @@ constexpr int kExponentCap = 100000;
 // keeps every counter far from overflow whatever the field length.
 constexpr int kMaxFastFractionDigits = 64;
 
+// Skips the leading white space and an optional sign, as strtol / strtod do;
+// returns where the digits should start.
+const char* skip_space_and_sign(const char* text, bool& negative) {
+    const char* p = text;
+    while (is_c_space(*p)) ++p;
+    negative = (*p == '-');
+    if (*p == '+' || *p == '-') ++p;
+    return p;
+}
+
 float float_fallback(const char* text) {
     return static_cast<float>(std::strtod(text, nullptr));
 }
@@ -43,13 +53,8 @@ float float_fallback(const char* text) {
 }  // namespace
 
 int32_t parse_int_field(const char* text) {
-    const char* p = text;
-    while (is_c_space(*p)) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = (*p == '-');
-        ++p;
-    }
+    const char* p = skip_space_and_sign(text, negative);
     int64_t value = 0;
     int digits = 0;
     while (is_digit(*p)) {
@@ -66,13 +71,8 @@ int32_t parse_int_field(const char* text) {
 }
 
 float parse_float_field(const char* text) {
-    const char* p = text;
-    while (is_c_space(*p)) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = (*p == '-');
-        ++p;
-    }
+    const char* p = skip_space_and_sign(text, negative);
     // A leading '.', inf, nan or no number at all: rare, left to strtod.
     if (!is_digit(*p)) return float_fallback(text);
     // Hexadecimal form.

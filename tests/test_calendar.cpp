@@ -1,6 +1,7 @@
 // Tests for dates on the 365-day calendar: text, stepping, comparison, spans
 // and the defined handling of malformed dates.
 #include "calendar/calendar_date.h"
+#include "tests/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,7 @@ struct Ymd {
     int32_t year, month, day;
 };
 
-CalendarDate make_date(int32_t year, int32_t month, int32_t day) {
-    CalendarDate date;
-    date.year = year;
-    date.month = month;
-    date.day = day;
-    date.format_text();
-    return date;
-}
-
+using ::make_date;
 CalendarDate make_date(const Ymd& ymd) { return make_date(ymd.year, ymd.month, ymd.day); }
 
 ::testing::AssertionResult is_date(const CalendarDate& date, const Ymd& want) {

@@ -48,12 +48,7 @@ KeyState key_state() {
 void start_viewer() {
     reset_program_state();
     gl_recorder::reset();
-    viewer.zoom_step = 0.01f;
-    viewer.zoom = 1.0f;
-    viewer.pan_step_x = 0.1f;
-    viewer.pan_step_y = 0.1f;
-    viewer.pan_x = 0.0f;
-    viewer.pan_y = 0.6f;
+    set_view_defaults();
     const int dates[][3] = {{2000, 1, 1}, {2000, 1, 10}, {2000, 1, 31}, {2000, 2, 5}, {2000, 2, 20}, {2000, 3, 1}};
     for (const auto& d : dates) viewer.catalogue.push_back(make_quake(d[0], d[1], d[2], 1.0f, 2.0f, 4.0f));
     viewer.quake_count = static_cast<int32_t>(viewer.catalogue.size());

@@ -200,13 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fill_outline(in);
 
     // The view as start-up leaves it.
-    viewer.zoom_step = 0.01f;
-    viewer.zoom = 1.0f;
-    viewer.pan_step_x = 0.1f;
-    viewer.pan_step_y = 0.1f;
-    viewer.pan_x = 0.0f;
-    viewer.pan_y = 0.6f;
-    viewer.mode = FullRange;
+    set_view_defaults();
     window_reset();
     set_step_days(make_step(in));
     const int32_t step = step_days;
