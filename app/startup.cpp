@@ -86,12 +86,7 @@ int run_viewer(int argc, char** argv) {
     glLoadIdentity();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 
-    viewer.max_x = static_cast<float>(loader.max_x());
-    viewer.min_x = static_cast<float>(loader.min_x());
-    viewer.max_y = static_cast<float>(loader.max_y());
-    viewer.min_y = static_cast<float>(loader.min_y());
-    viewer.centre_x = (viewer.max_x + viewer.min_x) / 2;
-    viewer.centre_y = (viewer.max_y + viewer.min_y) / 2;
+    store_outline_bounds(loader);
 
     // Straight down at the outline's centre; the model-view matrix stays the
     // identity, zoom and pan are applied to the vertices themselves.

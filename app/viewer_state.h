@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calendar/calendar_date.h"
+#include "data/data_loader.h"
 #include "data/records.h"
 #include "timeline/playback_mode.h"
 
@@ -43,3 +44,7 @@ extern ViewerState viewer;
 // legend strip at the bottom covers less of it, the window over the whole
 // catalogue. The threshold and the centre are left as they are.
 void set_view_defaults();
+
+// Takes the outline's bounding box from the loader, as floats, and its centre,
+// which the camera looks at and the zoom scales about.
+void store_outline_bounds(const DataLoader& loader);

@@ -46,12 +46,7 @@ bool set_up_viewer() {
     viewer.last_index = viewer.quake_count;  // every mark drawn
     viewer.window_first_date.set(viewer.catalogue.front().date);
     viewer.window_last_date.set(viewer.catalogue.back().date);
-    viewer.max_x = static_cast<float>(loader.max_x());
-    viewer.min_x = static_cast<float>(loader.min_x());
-    viewer.max_y = static_cast<float>(loader.max_y());
-    viewer.min_y = static_cast<float>(loader.min_y());
-    viewer.centre_x = (viewer.max_x + viewer.min_x) / 2;
-    viewer.centre_y = (viewer.max_y + viewer.min_y) / 2;
+    store_outline_bounds(loader);
     return true;
 }
 
