@@ -276,6 +276,10 @@ class MalformedTest(unittest.TestCase):
         for path in (good_outline, good_quakes):
             os.chmod(path, 0o644)
         os.chmod(locked, 0o000)
+        # A copy of the binary beside the files, so the unprivileged user can
+        # run it wherever the build folder lies (a checkout under /root, say).
+        binary = shutil.copy(BINARY, os.path.join(work, "sismap"))
+        os.chmod(binary, 0o755)
 
         prefix = []
         if os.geteuid() == 0:
@@ -283,17 +287,17 @@ class MalformedTest(unittest.TestCase):
             if prefix is None:
                 self.skipTest("running as root and neither setpriv nor runuser can switch to an "
                               "unprivileged user, so a mode-000 file would still be readable")
-            probe = subprocess.run(prefix + ["sh", "-c", 'test -x "$0" && ! test -r "$1"', BINARY, locked],
+            probe = subprocess.run(prefix + ["sh", "-c", 'test -x "$0" && ! test -r "$1"', binary, locked],
                                    stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
             if probe.returncode != 0:
                 self.skipTest("the unprivileged user 65534 cannot run %s (or can read a mode-000 "
-                              "file), so the case cannot be run" % BINARY)
+                              "file), so the case cannot be run" % binary)
         env = self.display.env()
         for landscape, quakes, outcome in ((locked, good_quakes, LANDSCAPE_FAILS),
                                            (good_outline, locked, QUAKES_FAIL),
                                            (locked, locked, BOTH_FAIL)):
             with self.subTest(landscape=os.path.basename(landscape), quakes=os.path.basename(quakes)):
-                run_to_failure(self, prefix + [BINARY, landscape, quakes], landscape, quakes, outcome, env)
+                run_to_failure(self, prefix + [binary, landscape, quakes], landscape, quakes, outcome, env)
         self.assertEqual(os.stat(locked).st_mode & 0o777, 0)
 
 
