@@ -18,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 WINDOW_TITLE = "Zorvane"
 WINDOW_SIZE = 650  # pixels, square; the virtual screen has exactly this size
@@ -399,3 +400,14 @@ def artifact_dir():
     path = os.environ.get("SISMAP_E2E_ARTIFACTS") or os.path.join(os.getcwd(), "e2e-artifacts")
     os.makedirs(path, exist_ok=True)
     return path
+
+
+class SharedDisplayTestCase(unittest.TestCase):
+    """A test class whose tests share one virtual X server, started before the
+    first test and stopped after the last, whatever happens in between."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = VirtualDisplay()
+        cls.display.start()
+        cls.addClassCleanup(cls.display.stop)

@@ -28,7 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import harness  # noqa: E402
-from harness import BLACK, RED, WHITE, Viewer, VirtualDisplay, same_colour  # noqa: E402
+from harness import BLACK, RED, WHITE, Viewer, same_colour  # noqa: E402
 
 BINARY = None  # set from the command line
 CORPUS = os.path.join(os.path.dirname(HERE), "malformed")
@@ -219,7 +219,7 @@ def write_generated_files(directory):
     return paths
 
 
-class MalformedTest(unittest.TestCase):
+class MalformedTest(harness.SharedDisplayTestCase):
     """One test per case; the X server and the generated files are shared."""
 
     @classmethod
@@ -227,9 +227,7 @@ class MalformedTest(unittest.TestCase):
         cls.tmp = tempfile.mkdtemp(prefix="sismap-malformed-")
         cls.addClassCleanup(shutil.rmtree, cls.tmp, True)
         cls.generated = write_generated_files(cls.tmp)
-        cls.display = VirtualDisplay()
-        cls.display.start()
-        cls.addClassCleanup(cls.display.stop)
+        super().setUpClass()
 
     def path(self, name):
         return self.generated.get(name, name)
@@ -336,17 +334,11 @@ def snapshot(directory):
     return out
 
 
-class ReadOnlyTest(unittest.TestCase):
+class ReadOnlyTest(harness.SharedDisplayTestCase):
     """The viewer only ever reads its inputs: after a session with keys and
     play, both files are byte-identical with unchanged modification times,
     and their directory (also the viewer's working directory) holds exactly
     what it held before."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.display = VirtualDisplay()
-        cls.display.start()
-        cls.addClassCleanup(cls.display.stop)
 
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="sismap-readonly-")

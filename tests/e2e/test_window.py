@@ -26,7 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import harness  # noqa: E402
-from harness import BLACK, RED, WHITE, Camera, Viewer, VirtualDisplay, mark_colour, same_colour  # noqa: E402
+from harness import BLACK, RED, WHITE, Camera, Viewer, mark_colour, same_colour  # noqa: E402
 
 BINARY = None  # set from the command line
 
@@ -145,15 +145,9 @@ def area_unchanged(frame, before, area, what):
     return None
 
 
-class WindowTest(unittest.TestCase):
+class WindowTest(harness.SharedDisplayTestCase):
     """Each test starts the viewer on the fixture and waits for the start-up
     frame; the X server is shared by the class."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.display = VirtualDisplay()
-        cls.display.start()
-        cls.addClassCleanup(cls.display.stop)
 
     def setUp(self):
         self.viewer = Viewer(BINARY, [OUTLINE, CATALOGUE], self.display)
