@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/display_probe.h"
+#include "app/program_constants.h"
 #include "app/viewer_state.h"
 #include "data/console.h"
 #include "data/data_loader.h"
@@ -17,9 +18,7 @@
 
 namespace {
 
-constexpr int kWindowSize = 650;      // pixels, square
-constexpr double kEyeHeight = 18.0;   // world units above the drawing plane
-constexpr int kTimerMilliseconds = 50;
+constexpr double kEyeHeight = 18.0;  // world units above the drawing plane
 
 void explain_missing_display(const char* display_name) {
     std::string text = std::string("Cannot open the X display \"") + display_name +
@@ -31,27 +30,19 @@ void explain_missing_display(const char* display_name) {
 
 }  // namespace
 
-int run_viewer(int argc, char** argv) {
+bool load_viewer_state(const char* landscape_path, const char* quake_path) {
     DataLoader loader;
     set_view_defaults();
-
-    bool loaded = false;
-    if (argc >= 3) {
-        loaded = loader.load(argv[1], argv[2]);
-    } else {
-        console_write("'sismap' must have two valid filenames as parameters", 1);
-        console_write("usage: sismap landscape.txt data.txt", 2);
-    }
-    if (!loaded) return -1;
+    if (!loader.load(landscape_path, quake_path)) return false;
 
     viewer.point_count = loader.point_count();
     viewer.quake_count = loader.record_count();
     viewer.points = loader.take_points();
     viewer.catalogue = loader.take_records();
     if (viewer.quake_count == 0) {
-        std::string text = std::string("No earthquake entries in the file named \"") + argv[2] + "\"";
+        std::string text = std::string("No earthquake entries in the file named \"") + quake_path + "\"";
         console_write(text.c_str(), 2);
-        return -1;
+        return false;
     }
 
     window_reset();
@@ -59,6 +50,28 @@ int run_viewer(int argc, char** argv) {
     // plays in about the same number of steps; at least one day, or short
     // catalogues would never move.
     set_step_days(std::max<int32_t>(1, (day_span(viewer.window_first_date, viewer.window_last_date) / 1200) * 2));
+    store_outline_bounds(loader);
+    return true;
+}
+
+void set_up_camera() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    // Straight down at the outline's centre; the model-view matrix stays the
+    // identity, zoom and pan are applied to the vertices themselves.
+    gluPerspective(60.0, 1.0, 1.0, 1000.0);
+    gluLookAt(viewer.centre_x, viewer.centre_y, kEyeHeight, viewer.centre_x, viewer.centre_y, 0.0, 0.0, 1.0, 0.0);
+}
+
+int run_viewer(int argc, char** argv) {
+    if (argc < 3) {
+        set_view_defaults();
+        console_write("'sismap' must have two valid filenames as parameters", 1);
+        console_write("usage: sismap landscape.txt data.txt", 2);
+        return -1;
+    }
+    if (!load_viewer_state(argv[1], argv[2])) return -1;
 
     const char* display_name = "";
     if (!display_available(argc, argv, &display_name)) {
@@ -70,7 +83,7 @@ int run_viewer(int argc, char** argv) {
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(kWindowSize, kWindowSize);
     glutInitWindowPosition(0, 0);
-    glutCreateWindow("Zorvane");
+    glutCreateWindow(kWindowTitle);
     if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
         console_write("Error: Invalud RGBA colormap size", 1);
         std::exit(1);
@@ -82,17 +95,7 @@ int run_viewer(int argc, char** argv) {
     glutIdleFunc(display_scene);
     glutTimerFunc(kTimerMilliseconds, on_timer, 1);
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-
-    store_outline_bounds(loader);
-
-    // Straight down at the outline's centre; the model-view matrix stays the
-    // identity, zoom and pan are applied to the vertices themselves.
-    gluPerspective(60.0, 1.0, 1.0, 1000.0);
-    gluLookAt(viewer.centre_x, viewer.centre_y, kEyeHeight, viewer.centre_x, viewer.centre_y, 0.0, 0.0, 1.0, 0.0);
-
+    set_up_camera();
     glutMainLoop();
     return 0;
 }

@@ -11,11 +11,11 @@
 
 #include <algorithm>
 
+#include "app/program_constants.h"
 #include "app/viewer_state.h"
 
 namespace {
 
-constexpr unsigned kTimerMilliseconds = 50;  // delay between playback ticks
 constexpr int kTimerValue = 1;               // value passed to every tick (unused)
 
 // Entries that may be read: quake_count, but never more than the catalogue

@@ -69,7 +69,7 @@ void draw_outline(const ViewTransform& view) {
 
 }  // namespace
 
-void display_scene() {
+void draw_scene() {
     const ViewTransform view{viewer.centre_x, viewer.centre_y, viewer.zoom, viewer.centre_x + viewer.pan_x,
                              viewer.centre_y + viewer.pan_y};
 
@@ -111,7 +111,10 @@ void display_scene() {
     glColor3f(1.0f, 0.0f, 0.0f);
     draw_text(text_x, text_y, magnitude_text);
     draw_text(dates_x, text_y, dates_text);
+}
 
+void display_scene() {
+    draw_scene();
     glutSwapBuffers();
 }
 

@@ -4,8 +4,13 @@
 
 #include <cstdint>
 
-// GLUT display and idle callback: redraws everything from the ViewerState.
+// GLUT display and idle callback: draws the frame into the back buffer and
+// shows it.
 void display_scene();
+
+// The whole frame from the ViewerState into the current draw buffer, without
+// showing it; the recorder reads the pixels from there.
+void draw_scene();
 
 // Writes `text` in GLUT's 18-point Helvetica starting at (x, y) in world
 // coordinates, in the current colour.
