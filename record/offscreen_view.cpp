@@ -1,0 +1,104 @@
+// GLUT window set-up as the viewer does it, then frames drawn with the
+// viewer's draw_scene() and read with glReadPixels, without swapping: the
+// back buffer holds exactly what the viewer's swap would show.
+#include "record/offscreen_view.h"
+
+#include <GL/freeglut.h>
+#include <time.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/program_constants.h"
+#include "app/startup.h"
+#include "view/scene.h"
+
+namespace {
+
+bool exposed = false;
+int window = 0;  // GLUT's window id, 0 when none is open
+
+void on_display() { exposed = true; }
+
+// freeglut's fatal errors (for instance a lost X connection) end the
+// process with exit(), which runs the clean-up registered with atexit.
+void on_glut_error(const char* format, va_list arguments) {
+    std::fputs("sismap-record: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+    std::fputc('\n', stderr);
+    std::exit(1);
+}
+
+void on_glut_warning(const char*, va_list) {}
+
+double seconds_now() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+std::vector<uint8_t> read_buffer;  // bottom row first, as GL reads it
+
+}  // namespace
+
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error) {
+    static char program[] = "sismap-record";
+    static char display_flag[] = "-display";
+    static std::vector<char> display;
+    display.assign(display_name.begin(), display_name.end());
+    display.push_back('\0');
+    char* argv[] = {program, display_flag, display.data(), nullptr};
+    int argc = 3;
+    glutInitErrorFunc(on_glut_error);
+    glutInitWarningFunc(on_glut_warning);
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(kWindowSize, kWindowSize);
+    glutInitWindowPosition(0, 0);
+    window = glutCreateWindow(kWindowTitle);
+    if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
+        *error = "the private X server offers no RGBA visual";
+        return false;
+    }
+    glutDisplayFunc(on_display);
+    set_up_camera();
+
+    // The first display callback comes once the window is mapped and exposed
+    // and GLUT has set the viewport from its size.
+    const double deadline = seconds_now() + timeout_seconds;
+    while (!exposed) {
+        glutMainLoopEvent();
+        if (exposed) break;
+        if (seconds_now() >= deadline) {
+            *error = "the window on the private X server was not shown within " +
+                     std::to_string(static_cast<int>(timeout_seconds)) + " seconds";
+            return false;
+        }
+        struct timespec pause = {0, 2000000};
+        nanosleep(&pause, nullptr);
+    }
+    return true;
+}
+
+void read_frame(FrameImage* image) {
+    const int size = kWindowSize;
+    if (image->width != size || image->height != size) *image = FrameImage(size, size);
+    draw_scene();
+    const size_t row_bytes = static_cast<size_t>(size) * 3;
+    read_buffer.resize(row_bytes * size);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, read_buffer.data());
+    for (int y = 0; y < size; ++y)
+        std::memcpy(image->pixel(0, y), &read_buffer[row_bytes * static_cast<size_t>(size - 1 - y)], row_bytes);
+}
+
+void close_offscreen_view() {
+    if (window == 0) return;
+    glutDestroyWindow(window);
+    window = 0;
+    glutExit();
+}

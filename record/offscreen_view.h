@@ -1,0 +1,22 @@
+// The viewer's own window, opened on the recorder's private X server and
+// never shown to anyone: same display mode, size, title and camera, drawn by
+// the viewer's draw_scene(). Frames are read back from the back buffer.
+#pragma once
+
+#include <string>
+
+#include "record/frame_image.h"
+
+// Initialises GLUT on `display_name`, creates the window, waits (at most
+// `timeout_seconds`) until the server has mapped and exposed it, and sets
+// the camera. False with a message otherwise.
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error);
+
+// Draws the current ViewerState into the back buffer and reads it into
+// `image`, top row first.
+void read_frame(FrameImage* image);
+
+// Destroys the window and closes GLUT's connection; call before the X
+// server goes, or the graphics libraries' own clean-up at exit would find
+// the connection gone and fail the process. Safe to repeat.
+void close_offscreen_view();

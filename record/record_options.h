@@ -1,0 +1,70 @@
+// The recorder's command line: what to read, where to write, which frames
+// and how the view is set. Parsing and checking only; nothing is opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What OUTPUT's form asks for.
+enum class OutputKind {
+    Gif,        // ends in .gif: an animated GIF
+    Mp4,        // ends in .mp4: an H.264 video
+    Still,      // ends in .png: one PNG of the start-up view
+    PngFolder,  // ends in '/' or names an existing directory: every frame as PNG
+};
+
+// A date given to --from, compared with the window's first date.
+struct DayOfYear {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+struct RecordOptions {
+    std::string landscape_path;
+    std::string quake_path;
+    std::string output_path;
+    OutputKind kind = OutputKind::Gif;
+
+    int min_magnitude = 0;  // as the threshold keys set it: 0 or 3..7
+    bool zoom_given = false;
+    float zoom = 1.0f;
+    float pan_x = 0.0f;  // added to the start-up pan
+    float pan_y = 0.0f;
+    int every = 1;
+    bool from_given = false;
+    DayOfYear from;
+    int fps = 20;
+    bool quiet = false;
+};
+
+// Outcome of parsing: run with `options`, or stop with `exit_code` after
+// `text` (help and version on standard output, errors on standard error).
+struct ParseResult {
+    bool run = false;
+    int exit_code = 0;
+    std::string text;
+    bool text_is_error = false;
+    RecordOptions options;
+};
+
+// Exit statuses of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;      // unreadable input, failed output
+inline constexpr int kExitCommandLine = 2;  // the command line itself is wrong
+
+// Parses argv (argv[0] is the program's name). Everything that can be judged
+// from the text alone is checked here; the output's folder is checked too,
+// since that needs only a stat.
+ParseResult parse_record_options(int argc, const char* const* argv);
+
+// The kind OUTPUT's form asks for, or false with a message when none fits.
+// `is_directory` tells whether the path names an existing directory.
+bool output_kind_of(const std::string& path, bool is_directory, OutputKind* kind, std::string* error);
+
+// Strict readers for option values; false with a message naming the option.
+bool parse_min_magnitude(const std::string& text, int* value, std::string* error);
+bool parse_zoom(const std::string& text, float* value, std::string* error);
+bool parse_pan(const std::string& text, float* dx, float* dy, std::string* error);
+bool parse_positive(const std::string& option, const std::string& text, int max, int* value, std::string* error);
+bool parse_day(const std::string& text, DayOfYear* day, std::string* error);
