@@ -1,0 +1,357 @@
+#!/usr/bin/env python3
+"""End-to-end tests of sismap-record against the real viewer.
+
+Usage: test_record.py PATH_TO_SISMAP_RECORD PATH_TO_SISMAP
+
+The recorder's frames are compared, pixel for pixel, with screenshots of the
+viewer's window under the harness's Xvfb after the same key presses: frame k
+with the window after k presses of 'g', the .png still with the start-up view,
+--min-mag 4 with the window after '4'. GIF and MP4 output are decoded again
+(ImageMagick, FFmpeg) and compared with the recorder's own PNG frames. The
+recorder runs with DISPLAY unset throughout, and the tests check that it
+leaves no process behind, also when interrupted, and no partial file.
+"""
+
+import ctypes
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import harness  # noqa: E402
+from harness import Frame, Viewer  # noqa: E402
+
+RECORDER = None  # set from the command line
+VIEWER = None
+
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+OUTLINE = os.path.join(SOURCE, "samples", "california.txt")
+CATALOGUE = os.path.join(SOURCE, "samples", "california_quakes.txt")
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def become_subreaper():
+    """Orphaned descendants (an X server its parent failed to stop) are
+    handed to this process, where live_descendants() finds them."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
+
+
+def children_of(pid):
+    """(pid, state, command) of the processes whose parent is `pid`."""
+    found = []
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        command = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[1]) == pid:
+            found.append((int(name), fields[0], command))
+    return found
+
+
+def leftover_processes(known, timeout=5.0):
+    """Children of this process beyond `known` that are still alive after
+    `timeout` seconds; zombies among them are reaped on the way."""
+    deadline = time.monotonic() + timeout
+    while True:
+        alive = []
+        for pid, state, command in children_of(os.getpid()):
+            if pid in known:
+                continue
+            if state == "Z":
+                try:
+                    os.waitpid(pid, os.WNOHANG)
+                except ChildProcessError:
+                    pass
+                continue
+            alive.append((pid, command))
+        if not alive or time.monotonic() >= deadline:
+            return alive
+        time.sleep(0.05)
+
+
+def environment_without_display():
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
+def record(args, check=True, timeout=300):
+    """Runs the recorder with DISPLAY unset; returns the finished process."""
+    run = subprocess.run([RECORDER] + list(args), env=environment_without_display(), stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    if check and run.returncode != 0:
+        raise AssertionError("sismap-record %s ended with %d:\n%s%s" % (
+            " ".join(args), run.returncode, run.stdout.decode(errors="replace"),
+            run.stderr.decode(errors="replace")))
+    return run
+
+
+def read_image(path):
+    """A still image (PNG) read by ImageMagick, as a Frame."""
+    shot = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, check=True)
+    return Frame.from_ppm(shot.stdout)
+
+
+def read_video_frame(path, k, size=harness.WINDOW_SIZE):
+    """Frame k of an animation or video as FFmpeg decodes it (composed over
+    the earlier frames), as a Frame."""
+    decoded = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-vf", "select=eq(n\\,%d)" % k,
+                              "-fps_mode", "passthrough", "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                              "-"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, check=True)
+    if len(decoded.stdout) != size * size * 3:
+        raise AssertionError("frame %d of %s: %d bytes decoded" % (k, path, len(decoded.stdout)))
+    return Frame(size, size, decoded.stdout)
+
+
+def different_pixels(a, b):
+    if (a.width, a.height) != (b.width, b.height):
+        return a.width * a.height
+    count = 0
+    for i in range(0, len(a.rgb), 3):
+        if a.rgb[i:i + 3] != b.rgb[i:i + 3]:
+            count += 1
+    return count
+
+
+def frame_path(folder, k):
+    return os.path.join(folder, "frame-%05d.png" % k)
+
+
+def frame_count(folder):
+    return len([n for n in os.listdir(folder) if re.fullmatch(r"frame-\d{5}\.png", n)])
+
+
+class RecorderAgainstViewerTest(harness.SharedDisplayTestCase):
+    """The recorder's PNG output against the viewer's window on the shared
+    Xvfb. The frames of the sample are recorded once for the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.work = tempfile.mkdtemp(prefix="sismap-record-e2e-")
+        cls.addClassCleanup(shutil.rmtree, cls.work, True)
+        cls.frames = os.path.join(cls.work, "frames") + "/"
+        os.mkdir(cls.frames)
+        record([OUTLINE, CATALOGUE, cls.frames])
+        cls.last = frame_count(cls.frames) - 1
+
+    def start_viewer(self):
+        viewer = Viewer(VIEWER, [OUTLINE, CATALOGUE], self.display)
+        viewer.start()
+        self.addCleanup(viewer.stop)
+        viewer.wait_for_window(timeout=30)
+        return viewer
+
+    def wait_equal(self, viewer, expected, what):
+        """Waits until the window shows `expected` exactly; fails with the
+        number of differing pixels of the last screenshot otherwise."""
+        viewer.wait_for_frame(
+            lambda shot: None if shot.rgb == expected.rgb else
+            "%d pixels differ" % different_pixels(shot, expected), timeout=15, what=what)
+
+    def test_frames_equal_the_window_after_as_many_g_presses(self):
+        # The sample plays in some 720 frames: early ones, one in the middle
+        # of a busy stretch, and the last, where further presses change nothing.
+        self.assertGreater(self.last, 200)
+        viewer = self.start_viewer()
+        pressed = 0
+        for k in (1, 2, 25, 200, self.last):
+            viewer.keys(*["g"] * (k - pressed), delay_ms=1)
+            pressed = k
+            self.wait_equal(viewer, read_image(frame_path(self.frames, k)), "frame %d after %d g" % (k, k))
+        viewer.keys("g", "g")
+        self.wait_equal(viewer, read_image(frame_path(self.frames, self.last)), "the last frame after more g")
+
+    def test_still_equals_the_start_up_view(self):
+        still = os.path.join(self.work, "start.png")
+        record([OUTLINE, CATALOGUE, still])
+        viewer = self.start_viewer()
+        self.wait_equal(viewer, read_image(still), "start-up view")
+
+    def test_min_mag_4_equals_the_window_after_4(self):
+        folder = os.path.join(self.work, "four")
+        os.mkdir(folder)  # an existing directory without a final '/'
+        record(["--min-mag", "4", OUTLINE, CATALOGUE, folder])
+        still = os.path.join(self.work, "four.png")
+        record(["--min-mag", "4", OUTLINE, CATALOGUE, still])
+        self.assertEqual(frame_count(folder), self.last + 1)
+        viewer = self.start_viewer()
+        viewer.keys("4")
+        self.wait_equal(viewer, read_image(still), "start-up view after 4")
+        viewer.keys(*["g"] * 30, delay_ms=1)
+        self.wait_equal(viewer, read_image(frame_path(folder, 30)), "frame 30 after 4 and 30 g")
+        # Threshold 4 leaves marks out that threshold 0 draws.
+        self.assertNotEqual(read_image(frame_path(folder, 30)).rgb, read_image(frame_path(self.frames, 30)).rgb)
+
+    def test_zoom_and_pan_equal_the_window_after_the_keys(self):
+        folder = os.path.join(self.work, "moved") + "/"
+        os.mkdir(folder)
+        # 'Left' adds 0.1 to the x shift and 'Up' takes 0.1 from the y shift.
+        record(["--pan", "0.1,-0.1", "--every", "40", OUTLINE, CATALOGUE, folder])
+        viewer = self.start_viewer()
+        viewer.keys("Left", "Up", *["g"] * 40, delay_ms=1)
+        self.wait_equal(viewer, read_image(frame_path(folder, 1)), "--every 40 --pan: second frame is frame 40")
+
+    def test_gif_frames_equal_the_png_frames(self):
+        gif = os.path.join(self.work, "sample.gif")
+        run = record([OUTLINE, CATALOGUE, gif])
+        self.assertRegex(run.stderr.decode(), r"%d frames \(" % (self.last + 1))
+        identify = subprocess.run(["identify", "-format", "%T %W %H\n", gif], stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=120, check=True)
+        lines = identify.stdout.decode().split("\n")[:-1]
+        self.assertEqual(len(lines), self.last + 1)
+        self.assertTrue(all(line == "5 650 650" for line in lines), lines[:3])  # 5/100 s: 20 fps
+        with open(gif, "rb") as f:
+            self.assertIn(b"NETSCAPE2.0\x03\x01\x00\x00", f.read(4096))  # loops forever
+        for k in (0, 1, 200, self.last):
+            self.assertEqual(different_pixels(read_video_frame(gif, k), read_image(frame_path(self.frames, k))), 0,
+                             "GIF frame %d" % k)
+
+    def test_mp4_has_every_frame_and_stays_close_to_the_png_frames(self):
+        mp4 = os.path.join(self.work, "sample.mp4")
+        record([OUTLINE, CATALOGUE, mp4])
+        probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                "-show_entries", "stream=nb_read_frames,codec_name,pix_fmt,r_frame_rate,width,height",
+                                "-of", "default=noprint_wrappers=1", mp4],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, check=True)
+        fields = dict(line.split("=", 1) for line in probe.stdout.decode().split())
+        self.assertEqual(fields, {"codec_name": "h264", "width": "650", "height": "650", "pix_fmt": "yuv420p",
+                                  "r_frame_rate": "20/1", "nb_read_frames": str(self.last + 1)})
+        with open(mp4, "rb") as f:
+            head = f.read(1 << 16)
+        self.assertLess(head.find(b"moov"), head.find(b"mdat"), "index (moov) before the data: faststart")
+        psnr = subprocess.run(["ffmpeg", "-nostdin", "-v", "info", "-i", mp4, "-framerate", "20", "-i",
+                               os.path.join(self.frames, "frame-%05d.png"), "-lavfi", "[0:v][1:v]psnr",
+                               "-f", "null", "-"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+        found = re.search(rb"PSNR .* average:([0-9.inf]+) min:([0-9.inf]+)", psnr.stderr)
+        self.assertIsNotNone(found, psnr.stderr.decode(errors="replace")[-2000:])
+        self.assertGreater(float(found.group(2)), 30.0, "worst frame's PSNR")
+
+
+class WithoutDisplayTest(unittest.TestCase):
+    """The recorder on its own: no X server of the test's, DISPLAY unset."""
+
+    @classmethod
+    def setUpClass(cls):
+        become_subreaper()
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="sismap-record-e2e-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.known = {pid for pid, _, _ in children_of(os.getpid())}
+
+    def assertNoProcessLeft(self):
+        self.assertEqual(leftover_processes(self.known), [], "processes left behind")
+
+    def assertNoTemporaryFile(self):
+        self.assertEqual([n for n in os.listdir(self.work) if n.startswith(".")], [], "temporary files left")
+
+    def test_display_unset_records_and_leaves_no_process(self):
+        gif = os.path.join(self.work, "out.gif")
+        run = record(["--every", "10", OUTLINE, CATALOGUE, gif])
+        self.assertEqual(run.returncode, 0)
+        with open(gif, "rb") as f:
+            self.assertEqual(f.read(6), b"GIF89a")
+        self.assertNoProcessLeft()
+        self.assertNoTemporaryFile()
+
+    def big_catalogue(self):
+        """About three years of 200 events a day: slow enough to interrupt."""
+        path = os.path.join(self.work, "big.txt")
+        with open(path, "w") as f:
+            f.write("year,month,day,time,latitude,longitude,magnitude\n")
+            for n in range(3 * 365 * 200):
+                day = n // 200
+                year, rest = 2001 + day // 365, day % 365
+                month = 1 + rest // 31 if rest < 31 * 11 else 12
+                f.write("%d,%02d,%02d,120000.00,%.2f,%.2f,%.1f\n" % (
+                    year, month, min(1 + rest % 31, 28), 33 + (n % 70) / 10.0, -121 + (n % 50) / 10.0,
+                    3 + (n % 40) / 10.0))
+        return path
+
+    def interrupt(self, signal_number):
+        gif = os.path.join(self.work, "out.gif")
+        with open(gif, "wb") as f:
+            f.write(b"an earlier recording")
+        recorder = subprocess.Popen([RECORDER, OUTLINE, self.big_catalogue(), gif],
+                                    env=environment_without_display(), stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            # Interrupt once the temporary output exists: frames are being written.
+            deadline = time.monotonic() + 60
+            while not [n for n in os.listdir(self.work) if n.startswith(".out.gif.")]:
+                self.assertIsNone(recorder.poll(), "ended before writing")
+                self.assertLess(time.monotonic(), deadline, "no temporary output within 60 s")
+                time.sleep(0.005)
+            time.sleep(0.2)
+            os.kill(recorder.pid, signal_number)
+            status = recorder.wait(timeout=30)
+        finally:
+            if recorder.poll() is None:
+                recorder.kill()
+                recorder.wait()
+            recorder.stderr.close()
+        self.assertEqual(status, -signal_number, "ends as the signal would")
+        with open(gif, "rb") as f:
+            self.assertEqual(f.read(), b"an earlier recording")
+        self.assertNoTemporaryFile()
+        self.assertNoProcessLeft()
+
+    def test_ctrl_c_leaves_no_process_and_no_partial_file(self):
+        self.interrupt(signal.SIGINT)
+
+    def test_sigterm_leaves_no_process_and_no_partial_file(self):
+        self.interrupt(signal.SIGTERM)
+
+    def test_bad_input_is_reported_and_writes_nothing(self):
+        gif = os.path.join(self.work, "out.gif")
+        missing = os.path.join(self.work, "missing.txt")
+        cases = [
+            # arguments, exit status, text expected on stdout or stderr
+            ([missing, CATALOGUE, gif], 1, 'Could not open the landscape file named "%s"' % missing),
+            ([OUTLINE, missing, gif], 1, 'Could not open the earthquake data file named "%s"' % missing),
+            ([OUTLINE, CATALOGUE, os.path.join(self.work, "out.avi")], 2, "must end in .gif, .mp4, .png"),
+            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none") + "/"], 1, "does not exist"),
+            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "out.gif")], 1, "does not exist"),
+            (["--min-mag", "2", OUTLINE, CATALOGUE, gif], 2, "--min-mag must be 0 or"),
+            (["--fps", "0", OUTLINE, CATALOGUE, gif], 2, "--fps must be"),
+            (["--from", "2001-02-30", OUTLINE, CATALOGUE, gif], 2, "--from must be a date"),
+            (["--from", "2030-01-01", OUTLINE, CATALOGUE, gif], 1, "is never reached"),
+            ([OUTLINE, CATALOGUE], 2, "needs three arguments"),
+        ]
+        for args, status, text in cases:
+            with self.subTest(args=args):
+                run = record(args, check=False)
+                output = run.stdout.decode(errors="replace") + run.stderr.decode(errors="replace")
+                self.assertEqual(run.returncode, status, output)
+                self.assertIn(text, output)
+                self.assertEqual(os.listdir(self.work), [], "nothing written")
+        self.assertNoProcessLeft()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit("usage: test_record.py PATH_TO_SISMAP_RECORD PATH_TO_SISMAP")
+    RECORDER = os.path.abspath(sys.argv[1])
+    VIEWER = os.path.abspath(sys.argv[2])
+    harness.install_signal_cleanup()
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[3:])
