@@ -1,0 +1,149 @@
+// Command line of sismap-record: every option's accepted and refused values,
+// the output kind from OUTPUT's form, help, version and exit statuses.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/program_constants.h"
+#include "record/record_options.h"
+#include "tests/test_support.h"
+
+namespace {
+
+ParseResult parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "sismap-record");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    return parse_record_options(static_cast<int>(argv.size()), argv.data());
+}
+
+// Parses `option value` before three valid positionals.
+ParseResult parse_option(const std::string& option, const std::string& value) {
+    return parse({option, value, "l.txt", "q.txt", "out.gif"});
+}
+
+TEST(RecordOptions, EveryOptionIsRead) {
+    const ParseResult r = parse({"--min-mag", "4", "--zoom", "1.5", "--pan", "0.5,-1.25", "--every", "3", "--from",
+                                 "2003-06-10", "--fps", "25", "--quiet", "land.txt", "quakes.txt", "OUT.MP4"});
+    ASSERT_TRUE(r.run) << r.text;
+    const RecordOptions& o = r.options;
+    EXPECT_EQ(o.landscape_path, "land.txt");
+    EXPECT_EQ(o.quake_path, "quakes.txt");
+    EXPECT_EQ(o.output_path, "OUT.MP4");
+    EXPECT_EQ(o.kind, OutputKind::Mp4);
+    EXPECT_EQ(o.min_magnitude, 4);
+    EXPECT_TRUE(o.zoom_given);
+    EXPECT_EQ(o.zoom, 1.5f);
+    EXPECT_EQ(o.pan_x, 0.5f);
+    EXPECT_EQ(o.pan_y, -1.25f);
+    EXPECT_EQ(o.every, 3);
+    EXPECT_TRUE(o.from_given);
+    EXPECT_EQ(o.from.year, 2003);
+    EXPECT_EQ(o.from.month, 6);
+    EXPECT_EQ(o.from.day, 10);
+    EXPECT_EQ(o.fps, 25);
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(RecordOptions, DefaultsAreThoseOfTheViewer) {
+    const ParseResult r = parse({"l.txt", "q.txt", "out.gif"});
+    ASSERT_TRUE(r.run);
+    EXPECT_EQ(r.options.min_magnitude, 0);
+    EXPECT_FALSE(r.options.zoom_given);
+    EXPECT_EQ(r.options.pan_x, 0.0f);
+    EXPECT_EQ(r.options.pan_y, 0.0f);
+    EXPECT_EQ(r.options.every, 1);
+    EXPECT_FALSE(r.options.from_given);
+    EXPECT_EQ(r.options.fps, 1000 / kTimerMilliseconds);
+    EXPECT_FALSE(r.options.quiet);
+}
+
+TEST(RecordOptions, OutputKindComesFromTheEnding) {
+    ScratchDir scratch;
+    struct Case {
+        std::string path;
+        OutputKind kind;
+    };
+    for (const Case& c : {Case{"a.gif", OutputKind::Gif}, Case{"dir/a.GIF", OutputKind::Gif},
+                          Case{"a.mp4", OutputKind::Mp4}, Case{"a.png", OutputKind::Still},
+                          Case{"frames/", OutputKind::PngFolder}, Case{"x.png/", OutputKind::PngFolder},
+                          Case{scratch.path(), OutputKind::PngFolder}}) {
+        const ParseResult r = parse({"l.txt", "q.txt", c.path});
+        ASSERT_TRUE(r.run) << c.path << ": " << r.text;
+        EXPECT_EQ(r.options.kind, c.kind) << c.path;
+    }
+    for (const std::string path : {"a.avi", "a.gif.txt", "gif", "a.", ""}) {
+        const ParseResult r = parse({"l.txt", "q.txt", path});
+        EXPECT_FALSE(r.run) << path;
+        EXPECT_EQ(r.exit_code, kExitCommandLine) << path;
+        EXPECT_TRUE(r.text_is_error);
+    }
+    EXPECT_NE(parse({"l.txt", "q.txt", "a.avi"}).text.find("must end in .gif, .mp4, .png or '/'"), std::string::npos);
+}
+
+TEST(RecordOptions, AcceptedValues) {
+    for (const std::string m : {"0", "3", "5", "7", "+4"}) EXPECT_TRUE(parse_option("--min-mag", m).run) << m;
+    for (const std::string z : {"0.0011", "1", "2.5", "1000", "1e2"}) EXPECT_TRUE(parse_option("--zoom", z).run) << z;
+    for (const std::string p : {"0,0", "-1.5,2", "1e1,-1e1", ".5,.5"}) EXPECT_TRUE(parse_option("--pan", p).run) << p;
+    for (const std::string n : {"1", "7", "1000000"}) EXPECT_TRUE(parse_option("--every", n).run) << n;
+    for (const std::string n : {"1", "20", "50"}) EXPECT_TRUE(parse_option("--fps", n).run) << n;
+    for (const std::string d : {"2001-01-01", "2001/12/31", "2004-02-29", "1-1-1", "2001-1-5"})
+        EXPECT_TRUE(parse_option("--from", d).run) << d;
+}
+
+TEST(RecordOptions, RefusedValuesNameTheirOptionAndExitWith2) {
+    struct Case {
+        std::string option;
+        std::vector<std::string> values;
+    };
+    const std::vector<Case> cases = {
+        {"--min-mag", {"1", "2", "8", "-1", "4.5", "", "x", " 4", "4 "}},
+        {"--zoom", {"0", "-1", "0.001", "1001", "nan", "inf", "1e3000", "0x10", "", "1,5", " 1"}},
+        {"--pan", {"1", "1,", ",1", "a,b", "1,2,3", "nan,0", "2e6,0", ""}},
+        {"--every", {"0", "-1", "1.5", "", "1000001", "99999999999"}},
+        {"--fps", {"0", "51", "-20", "20.0", "x"}},
+        {"--from", {"2001-13-01", "2001-00-10", "2001-02-29", "2001-04-31", "2001-01", "2001-01-01x", "20010101",
+                    "2001-01/01", "", "-2001-01-01", "+2001-01-01"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& value : c.values) {
+            const ParseResult r = parse_option(c.option, value);
+            EXPECT_FALSE(r.run) << c.option << " " << value;
+            EXPECT_EQ(r.exit_code, kExitCommandLine) << c.option << " " << value;
+            EXPECT_TRUE(r.text_is_error);
+            EXPECT_EQ(r.text.rfind("sismap-record: " + c.option + " must", 0), 0u) << r.text;
+            EXPECT_NE(r.text.find("--help"), std::string::npos);
+        }
+    }
+}
+
+TEST(RecordOptions, WrongArgumentCountsAndUnknownOptions) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"l.txt"}, {"l.txt", "q.txt"}, {"l", "q", "o.gif", "extra"},
+                                              {"--nope", "l", "q", "o.gif"}, {"--min-mag"}}) {
+        const ParseResult r = parse(args);
+        EXPECT_FALSE(r.run);
+        EXPECT_EQ(r.exit_code, kExitCommandLine);
+        EXPECT_TRUE(r.text_is_error);
+        EXPECT_EQ(r.text.rfind("sismap-record: ", 0), 0u) << r.text;
+    }
+    EXPECT_NE(parse({"l.txt", "q.txt"}).text.find("LANDSCAPE QUAKES OUTPUT"), std::string::npos);
+}
+
+TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
+    const ParseResult help = parse({"--help"});
+    EXPECT_FALSE(help.run);
+    EXPECT_EQ(help.exit_code, kExitOk);
+    EXPECT_FALSE(help.text_is_error);
+    for (const char* part : {"LANDSCAPE QUAKES OUTPUT", "--min-mag", "--zoom", "--pan", "--every", "--from", "--fps",
+                             "--quiet", "--version", ".gif", ".mp4", ".png", "frame-00000.png", "Exit status"})
+        EXPECT_NE(help.text.find(part), std::string::npos) << part;
+
+    const ParseResult version = parse({"--version", "ignored"});
+    EXPECT_FALSE(version.run);
+    EXPECT_EQ(version.exit_code, kExitOk);
+    EXPECT_EQ(version.text, std::string("sismap-record ") + kVersion + "\n");
+}
+
+}  // namespace
