@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "app/viewer_state.h"
 #include "data/progress_bar.h"
+#include "record/encoding_thread.h"
 #include "record/frame_plan.h"
 #include "record/frame_sink.h"
 #include "record/offscreen_view.h"
@@ -87,14 +88,18 @@ int record_animation(const RecordOptions& options, const FramePlan& plan) {
     const uint64_t total = static_cast<uint64_t>(plan.kept_count());
     uint64_t written = 0;
     ProgressBar progress(!options.quiet && stderr_is_terminal());
-    FrameImage frame;
-    for (int64_t k = 0; k <= plan.last; ++k) {
-        if (k > 0) step_forward();
-        if (!plan.keeps(k)) continue;
-        read_frame(&frame);
-        if (!sink->add(frame, &error)) return report_failure(error);
-        ++written;
-        progress.update(written, total, window_dates());
+    {
+        EncodingThread encoder(*sink);
+        FrameImage frame;
+        for (int64_t k = 0; k <= plan.last; ++k) {
+            if (k > 0) step_forward();
+            if (!plan.keeps(k)) continue;
+            read_frame(&frame);
+            if (!encoder.submit(frame, &error)) return report_failure(error);
+            ++written;
+            progress.update(written, total, window_dates());
+        }
+        if (!encoder.drain(&error)) return report_failure(error);
     }
     if (!sink->finish(&error)) return report_failure(error);
     progress.finish();
