@@ -35,11 +35,13 @@ constexpr int kDaysPerYear = 365;
 
 }  // namespace
 
-std::string make_catalogue_text(int events) {
+std::string make_catalogue_text(int events) { return make_catalogue_text(events, kYears); }
+
+std::string make_catalogue_text(int events, int years) {
     std::string text = "year,month,day,time,latitude,longitude,magnitude\n";
     text.reserve(static_cast<size_t>(events) * 45 + text.size());
     Random random{20240607};
-    const int64_t total_days = static_cast<int64_t>(kYears) * kDaysPerYear;
+    const int64_t total_days = static_cast<int64_t>(years) * kDaysPerYear;
     char line[128];
     for (int i = 0; i < events; ++i) {
         // Spread evenly over the span, so dates never go backwards.

@@ -19,6 +19,8 @@ constexpr int kOutlineMaxLon = -114;
 // 365-day calendar, HHMMSS.hh times, latitudes and longitudes with four
 // decimals inside the outline, magnitudes 1 + exponential (two decimals).
 std::string make_catalogue_text(int events);
+// The same over `years` years from 1970, for catalogues of other densities.
+std::string make_catalogue_text(int events, int years);
 std::string make_outline_text();
 
 // A file in the temporary directory holding `text`; removed with the object.

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the benchmarks in Release mode and runs them on a generated
 # catalogue of a million events: load, peak memory and playback steps, then
-# one drawn frame in a window under a private virtual X server. Each figure
-# is printed with its baseline, the ratio and its target.
+# one drawn frame in a window under a private virtual X server; then
+# sismap-record recording generated multi-year catalogues to GIF. Each figure
+# is printed with its baseline or target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ repetitions=${1:-5}
 build=build-perf
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSISMAP_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target bench_sismap bench_frame -j2 >/dev/null
+cmake --build "$build" --target bench_sismap bench_frame bench_record sismap-record -j2 >/dev/null
 
 echo "Load, memory and steps"
 "$build/bench/bench_sismap" --benchmark_repetitions="$repetitions"
@@ -21,3 +22,8 @@ start_xvfb
 echo
 echo "Frame (DISPLAY=$DISPLAY)"
 "$build/bench/bench_frame" --benchmark_repetitions="$repetitions"
+stop_xvfb
+
+echo
+echo "Recording (sismap-record starts its own X server)"
+"$build/bench/bench_record" "$build/record/sismap-record" "$repetitions"

@@ -1,0 +1,188 @@
+// Recording speed of sismap-record: the real program records generated
+// multi-year catalogues to GIF, timed from outside. Reported per catalogue:
+// frames, the video's length at 20 fps, wall and CPU time, how many times
+// faster than real time, and the cost of one frame with the fixed start-up
+// (X server, loading, planning) taken out. Two pairs of catalogues show what
+// that cost follows: the same events per window in a catalogue four times
+// longer (cost should stay), and four times the events per window in a
+// catalogue of the same length (cost should grow). "x CPU" is the video's
+// length over the CPU time: what an otherwise idle machine gives at least,
+// since the recorder uses one core for drawing and overlaps the encoding.
+//   bench_record PATH_TO_SISMAP_RECORD [repetitions]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_catalogue.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr double kFps = 20.0;  // the recorder's default, the viewer's timer
+constexpr int kWindowDays = 30;
+
+struct Catalogue {
+    const char* name;
+    int events;
+    int years;
+};
+
+struct Timing {
+    double wall = 0.0;  // seconds
+    double cpu = 0.0;   // user + system of the recorder and what it waited for
+    long frames = 0;
+};
+
+double now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// One run of the recorder; its summary line gives the frame count.
+Timing run_recorder(const std::string& recorder, const std::vector<std::string>& args, const std::string& log) {
+    std::vector<std::string> words = {recorder};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const double start = now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, recorder.c_str(), &files, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot run %s\n", recorder.c_str());
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Timing t;
+    t.wall = now() - start;
+    t.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "sismap-record: %ld frames", &t.frames) != 1) {
+        std::fprintf(stderr, "sismap-record failed:\n%s\n", text.c_str());
+        std::exit(1);
+    }
+    return t;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+struct Result {
+    Timing whole;  // medians
+    Timing fixed;  // first and last frame only
+    double per_frame_wall = 0.0;
+    double per_frame_cpu = 0.0;
+    double window_events = 0.0;
+};
+
+Result measure(const std::string& recorder, const Catalogue& c, int repetitions, const std::string& work) {
+    const bench::TempFile file("sismap-record-bench", bench::make_catalogue_text(c.events, c.years));
+    const std::string gif = work + "/out.gif";
+    const std::string log = work + "/log.txt";
+    const std::vector<std::string> whole = {bench::outline_file().path(), file.path(), gif};
+    std::vector<std::string> fixed = {"--every", "1000000"};
+    fixed.insert(fixed.end(), whole.begin(), whole.end());
+    std::vector<double> wall, cpu, fixed_wall, fixed_cpu;
+    Result r;
+    for (int i = 0; i < repetitions; ++i) {
+        const Timing t = run_recorder(recorder, whole, log);
+        const Timing f = run_recorder(recorder, fixed, log);
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+        fixed_wall.push_back(f.wall);
+        fixed_cpu.push_back(f.cpu);
+        r.whole.frames = t.frames;
+        r.fixed.frames = f.frames;
+    }
+    r.whole.wall = median(wall);
+    r.whole.cpu = median(cpu);
+    r.fixed.wall = median(fixed_wall);
+    r.fixed.cpu = median(fixed_cpu);
+    const double drawn = static_cast<double>(std::max<long>(1, r.whole.frames - r.fixed.frames));
+    r.per_frame_wall = std::max(0.0, r.whole.wall - r.fixed.wall) / drawn;
+    r.per_frame_cpu = std::max(0.0, r.whole.cpu - r.fixed.cpu) / drawn;
+    r.window_events = static_cast<double>(c.events) * kWindowDays / (c.years * 365.0);
+    std::remove(gif.c_str());
+    std::remove(log.c_str());
+    return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_record PATH_TO_SISMAP_RECORD [repetitions]\n");
+        return 2;
+    }
+    const std::string recorder = argv[1];
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    char pattern[] = "/tmp/sismap-record-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const std::string work = pattern;
+
+    const std::vector<Catalogue> catalogues = {
+        {"10 years, 20 events a day", 73000, 10},
+        {"40 years, 20 events a day", 292000, 40},
+        {"10 years, 80 events a day", 292000, 10},
+        {"50 years, 1,000,000 events", 1000000, 50},
+    };
+    std::vector<Result> results;
+    std::printf("%-28s %9s %9s %7s %8s %9s %9s %8s %8s %9s %10s\n", "catalogue (GIF, 20 fps)", "events",
+                "in window", "frames", "video", "wall", "CPU", "x real", "x CPU", "ms/frame", "CPU ms/fr");
+    for (const Catalogue& c : catalogues) {
+        const Result r = measure(recorder, c, repetitions, work);
+        results.push_back(r);
+        const double video = static_cast<double>(r.whole.frames) / kFps;
+        std::printf("%-28s %9d %9.0f %7ld %7.1fs %8.2fs %8.2fs %7.1fx %7.1fx %9.2f %10.2f\n", c.name, c.events,
+                    r.window_events, r.whole.frames, video, r.whole.wall, r.whole.cpu, video / r.whole.wall,
+                    video / r.whole.cpu, r.per_frame_wall * 1e3, r.per_frame_cpu * 1e3);
+        std::fflush(stdout);
+    }
+    rmdir(work.c_str());
+
+    std::printf("\n%-62s %-12s %-40s %s\n", "figure", "value", "target", "met");
+    for (size_t i = 0; i < catalogues.size(); ++i) {
+        const double factor = results[i].whole.frames / kFps / results[i].whole.wall;
+        std::printf("%-62s %-12s %-40s %s\n", (std::string("Faster than real time: ") + catalogues[i].name).c_str(),
+                    (std::to_string(factor).substr(0, 5) + " x").c_str(), ">= 4 x (aim 20 x)",
+                    factor >= 20 ? "yes, aim too" : factor >= 4 ? "yes" : "NO");
+    }
+    const auto ratio_row = [&](const char* figure, size_t a, size_t b, double low, double high, const char* target) {
+        const double r = results[a].per_frame_cpu / results[b].per_frame_cpu;
+        std::printf("%-62s %-12s %-40s %s\n", figure, (std::to_string(r).substr(0, 5)).c_str(), target,
+                    r >= low && r <= high ? "yes" : "NO");
+    };
+    ratio_row("CPU per frame, 4x the catalogue, same events per window", 1, 0, 0.75, 1.33,
+              "ratio 0.75..1.33: follows the window");
+    ratio_row("CPU per frame, 4x the events per window, same years", 2, 0, 1.5, 100.0,
+              "ratio >= 1.5: grows with the window");
+    std::printf("(medians of %d repetition(s); per-frame cost is the whole run less a run of the first and last "
+                "frame only)\n",
+                repetitions);
+    return 0;
+}
