@@ -93,9 +93,9 @@ def environment_without_display():
     return env
 
 
-def record(args, check=True, timeout=300):
-    """Runs the recorder with DISPLAY unset; returns the finished process."""
-    run = subprocess.run([RECORDER] + list(args), env=environment_without_display(), stdin=subprocess.DEVNULL,
+def record(args, check=True, timeout=300, env=None):
+    """Runs the recorder (by default with DISPLAY unset); returns the finished process."""
+    run = subprocess.run([RECORDER] + list(args), env=env or environment_without_display(), stdin=subprocess.DEVNULL,
                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
     if check and run.returncode != 0:
         raise AssertionError("sismap-record %s ended with %d:\n%s%s" % (
@@ -273,6 +273,22 @@ class WithoutDisplayTest(unittest.TestCase):
             self.assertEqual(f.read(6), b"GIF89a")
         self.assertNoProcessLeft()
         self.assertNoTemporaryFile()
+
+    def test_the_users_display_is_never_used(self):
+        # A DISPLAY with no server behind it: the private server is used regardless.
+        env = dict(environment_without_display(), DISPLAY=harness.free_display_name())
+        still = os.path.join(self.work, "still.png")
+        record([OUTLINE, CATALOGUE, still], env=env)
+        self.assertTrue(os.path.getsize(still) > 0)
+        self.assertNoProcessLeft()
+
+    def test_missing_xvfb_is_explained(self):
+        env = dict(environment_without_display(), PATH=self.work)  # no Xvfb on the search path
+        run = record([OUTLINE, CATALOGUE, os.path.join(self.work, "out.gif")], check=False, env=env)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("is the xvfb package installed?", run.stderr.decode(errors="replace"))
+        self.assertEqual(os.listdir(self.work), [])
+        self.assertNoProcessLeft()
 
     def big_catalogue(self):
         """About three years of 200 events a day: slow enough to interrupt."""

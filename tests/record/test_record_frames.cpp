@@ -177,6 +177,21 @@ TEST_F(FramePlanTest, FromStartsAtTheFirstWindowThatReachesTheDate) {
     EXPECT_NE(error.find("the last window starts on 2001/01/06"), std::string::npos) << error;
 }
 
+TEST_F(FramePlanTest, AnEndlessPlaybackIsRefused) {
+    // One entry thousands of years after its neighbours: the step comes from
+    // the first and last entries (one day apart), so reaching it would take
+    // millions of frames.
+    viewer.catalogue = {make_quake(2000, 1, 1, 0, 0, 3), make_quake(9000, 1, 1, 0, 0, 3),
+                        make_quake(2000, 1, 2, 0, 0, 3)};
+    viewer.quake_count = 3;
+    set_step_days(1);
+    window_reset();
+    FramePlan plan;
+    std::string error;
+    EXPECT_FALSE(plan_frames(RecordOptions{}, &plan, &error));
+    EXPECT_NE(error.find("more than " + std::to_string(kMaxFrames) + " frames"), std::string::npos) << error;
+}
+
 TEST(FramePlanSelection, EveryKeepsTheFirstEveryNthAndTheLast) {
     const auto kept = [](const FramePlan& plan) {
         std::vector<int64_t> frames;
