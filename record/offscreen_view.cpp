@@ -4,12 +4,13 @@
 #include "record/offscreen_view.h"
 
 #include <GL/freeglut.h>
-#include <time.h>
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "app/program_constants.h"
@@ -33,12 +34,6 @@ void on_glut_error(const char* format, va_list arguments) {
 }
 
 void on_glut_warning(const char*, va_list) {}
-
-double seconds_now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
 
 std::vector<uint8_t> read_buffer;  // bottom row first, as GL reads it
 
@@ -68,17 +63,16 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
 
     // The first display callback comes once the window is mapped and exposed
     // and GLUT has set the viewport from its size.
-    const double deadline = seconds_now() + timeout_seconds;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
     while (!exposed) {
         glutMainLoopEvent();
         if (exposed) break;
-        if (seconds_now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline) {
             *error = "the window on the private X server was not shown within " +
                      std::to_string(static_cast<int>(timeout_seconds)) + " seconds";
             return false;
         }
-        struct timespec pause = {0, 2000000};
-        nanosleep(&pause, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }

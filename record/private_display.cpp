@@ -8,10 +8,10 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,19 +28,13 @@ void stop_at_exit() {
     if (running != nullptr) running->stop();
 }
 
-double seconds_now() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
 // Waits at most `seconds` for `pid` to end; true when it has been reaped.
 bool reap_within(pid_t pid, double seconds) {
-    const double deadline = seconds_now() + seconds;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
         const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
         if (done == pid || (done < 0 && errno == ECHILD)) return true;
-        if (seconds_now() >= deadline) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         ::usleep(5000);
     }
 }
@@ -92,24 +86,22 @@ bool PrivateDisplay::start(int width, int height, double timeout_seconds, std::s
     ::close(ends[1]);
     pid_ = pid;
     cleanup_slot_ = cleanup::remember_child(pid);
-    if (running == nullptr) {
-        static bool registered = false;
-        if (!registered) std::atexit(stop_at_exit);
-        registered = true;
-    }
+    static const bool registered = std::atexit(stop_at_exit) == 0;
+    (void)registered;
     running = this;
 
     // Read "N\n" from the server.
     std::string number;
-    const double deadline = seconds_now() + timeout_seconds;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
     bool ended = false;
     while (number.empty() || number.back() != '\n') {
-        const double left = deadline - seconds_now();
+        const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) break;
         pollfd wait{ends[0], POLLIN, 0};
         const int ready = ::poll(&wait, 1, static_cast<int>(left * 1000) + 1);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) continue;
+        if (ready < 0) break;
+        if (ready == 0) continue;
         char chunk[16];
         const ssize_t got = ::read(ends[0], chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
@@ -120,7 +112,9 @@ bool PrivateDisplay::start(int width, int height, double timeout_seconds, std::s
         number.append(chunk, static_cast<size_t>(got));
     }
     ::close(ends[0]);
-    if (number.empty() || number.back() != '\n') {
+    const bool whole = !number.empty() && number.back() == '\n' &&
+                       number.find_first_not_of("0123456789") == number.size() - 1 && number.size() > 1;
+    if (!whole) {
         stop();
         if (ended)
             *error = "the private X server (Xvfb) could not start; is the xvfb package installed?";
