@@ -13,6 +13,7 @@ leaves no process behind, also when interrupted, and no partial file.
 """
 
 import ctypes
+import math
 import os
 import re
 import shutil
@@ -244,7 +245,14 @@ class RecorderAgainstViewerTest(harness.SharedDisplayTestCase):
                                "-f", "null", "-"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
         found = re.search(rb"PSNR .* average:([0-9.inf]+) min:([0-9.inf]+)", psnr.stderr)
         self.assertIsNotNone(found, psnr.stderr.decode(errors="replace")[-2000:])
-        self.assertGreater(float(found.group(2)), 30.0, "worst frame's PSNR")
+        self.assertGreater(float(found.group(2)), 30.0, "worst frame's PSNR in YUV")
+        # And in RGB, as a player shows the frames.
+        for k in (1, 200, self.last):
+            shown = read_video_frame(mp4, k)
+            wanted = read_image(frame_path(self.frames, k))
+            squared = sum((a - b) ** 2 for a, b in zip(shown.rgb, wanted.rgb))
+            psnr_rgb = 10 * math.log10(255.0 ** 2 * len(wanted.rgb) / max(squared, 1))
+            self.assertGreater(psnr_rgb, 30.0, "frame %d's PSNR in RGB" % k)
 
 
 class WithoutDisplayTest(unittest.TestCase):

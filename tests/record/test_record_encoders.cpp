@@ -7,6 +7,7 @@
 #include <png.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -315,6 +316,107 @@ TEST(PngWriter, MissingFolderOrPlaceIsReportedAndWritesNothing) {
     EXPECT_NE(error.find("not a directory"), std::string::npos) << error;
     EXPECT_FALSE(write_png(FrameImage(4, 4), scratch.path() + "/none/a.png", &error));
     EXPECT_EQ(names_in(scratch.path()), (std::vector<std::string>{"file"}));
+}
+
+// The conversion's planes for `frame`, decoded back as a player does
+// (each chroma sample over its 2x2 block).
+struct Planes {
+    std::vector<uint8_t> y, u, v;
+};
+
+Planes convert(Yuv420Converter& converter, const FrameImage& frame) {
+    Planes p{std::vector<uint8_t>(static_cast<size_t>(frame.width) * frame.height),
+             std::vector<uint8_t>(static_cast<size_t>(frame.width / 2) * (frame.height / 2)),
+             std::vector<uint8_t>(static_cast<size_t>(frame.width / 2) * (frame.height / 2))};
+    converter.convert(frame, p.y.data(), frame.width, p.u.data(), frame.width / 2, p.v.data(), frame.width / 2);
+    return p;
+}
+
+FrameImage decode(const Planes& p, int width, int height) {
+    FrameImage out(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t c = static_cast<size_t>(y / 2) * (width / 2) + x / 2;
+            yuv_to_rgb(p.y[static_cast<size_t>(y) * width + x], p.u[c], p.v[c], out.pixel(x, y));
+        }
+    return out;
+}
+
+TEST(Yuv420Converter, OneColourBlocksGetTheStandardConversion) {
+    FrameImage frame(8, 2);
+    fill(frame, 2, 0, 2, 2, 255, 255, 255);
+    fill(frame, 4, 0, 2, 2, 255, 0, 0);
+    fill(frame, 6, 0, 2, 2, 255, 255, 0);
+    Yuv420Converter converter;
+    const Planes p = convert(converter, frame);
+    EXPECT_EQ(p.y, (std::vector<uint8_t>{16, 16, 235, 235, 81, 81, 210, 210, 16, 16, 235, 235, 81, 81, 210, 210}));
+    EXPECT_EQ(p.u, (std::vector<uint8_t>{128, 128, 90, 16}));
+    EXPECT_EQ(p.v, (std::vector<uint8_t>{128, 128, 240, 146}));
+}
+
+// PSNR in RGB of `back` against `frame`.
+double rgb_psnr(const FrameImage& frame, const FrameImage& back) {
+    double squared = 0.0;
+    for (size_t i = 0; i < frame.rgb.size(); ++i) {
+        const double d = double(back.rgb[i]) - frame.rgb[i];
+        squared += d * d;
+    }
+    return 10.0 * std::log10(255.0 * 255.0 / (squared / static_cast<double>(frame.rgb.size())));
+}
+
+TEST(Yuv420Converter, ThinColouredLinesKeepTheirColour) {
+    // One-pixel lines in the viewer's colours on black, as marks and text
+    // are drawn, in both positions within a 2x2 block, horizontal and
+    // vertical. The baseline is plain averaging: each
+    // pixel's standard luma and the block's mean chroma (BT.601), under which
+    // a lone yellow pixel comes back with about 176 of blue.
+    FrameImage frame(16, 16);
+    const uint8_t colours[3][3] = {{255, 255, 0}, {255, 0, 0}, {255, 153, 0}};
+    for (int i = 0; i < 3; ++i) {
+        fill(frame, 0, 1 + 3 * i, 7, 1, colours[i][0], colours[i][1], colours[i][2]);
+        fill(frame, 9 + 2 * i + i % 2, 0, 1, 16, colours[i][0], colours[i][1], colours[i][2]);
+    }
+    Planes averaged{std::vector<uint8_t>(256), std::vector<uint8_t>(64), std::vector<uint8_t>(64)};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint8_t* p = frame.pixel(x, y);
+            averaged.y[static_cast<size_t>(y) * 16 + x] =
+                static_cast<uint8_t>(std::lround(16 + 0.256788 * p[0] + 0.504129 * p[1] + 0.097906 * p[2]));
+        }
+    for (int by = 0; by < 8; ++by)
+        for (int bx = 0; bx < 8; ++bx) {
+            double u = 0.0, v = 0.0;
+            for (int i = 0; i < 4; ++i) {
+                const uint8_t* p = frame.pixel(bx * 2 + i % 2, by * 2 + i / 2);
+                u += 128 - 0.148223 * p[0] - 0.290993 * p[1] + 0.439216 * p[2];
+                v += 128 + 0.439216 * p[0] - 0.367788 * p[1] - 0.071427 * p[2];
+            }
+            averaged.u[static_cast<size_t>(by) * 8 + bx] = static_cast<uint8_t>(std::lround(u / 4));
+            averaged.v[static_cast<size_t>(by) * 8 + bx] = static_cast<uint8_t>(std::lround(v / 4));
+        }
+    Yuv420Converter converter;
+    const double fitted = rgb_psnr(frame, decode(convert(converter, frame), 16, 16));
+    const double plain = rgb_psnr(frame, decode(averaged, 16, 16));
+    EXPECT_GT(fitted, plain + 2.5) << "fitted " << fitted << " dB, averaged " << plain << " dB";
+}
+
+TEST(Yuv420Converter, RemembersBlocksWithoutMixingThemUp) {
+    // More different blocks than the converter remembers, between two
+    // conversions of the same frame: the second must equal the first.
+    FrameImage first = viewer_like(64, 2);
+    FrameImage noisy = many_colours(600, 600 * 600);
+    Yuv420Converter converter;
+    const Planes before = convert(converter, first);
+    convert(converter, noisy);
+    const Planes after = convert(converter, first);
+    EXPECT_EQ(before.y, after.y);
+    EXPECT_EQ(before.u, after.u);
+    EXPECT_EQ(before.v, after.v);
+    Yuv420Converter fresh;
+    const Planes alone = convert(fresh, noisy);
+    const Planes again = convert(converter, noisy);
+    EXPECT_EQ(alone.y, again.y);
+    EXPECT_EQ(alone.u, again.u);
 }
 
 TEST(Mp4Writer, EveryFrameIsInAFaststartH264File) {
