@@ -56,7 +56,7 @@ private:
         const size_t span = std::min(text.size() - pos, kLineChars);
         const char* const feed = static_cast<const char*>(std::memchr(start, '\n', span));
         PlainLine plain;
-        if (feed == nullptr || !read_plain_line(start, feed, plain)) return false;
+        if (feed == nullptr || !read_plain_line(start, plain)) return false;
         reader.skip_to(static_cast<size_t>(feed - text.data()) + 1);
         std::memcpy(time_buffer_, plain.time_text, 9);
         if (plain.magnitude > 0.0f) {

@@ -1,8 +1,9 @@
 // The catalogue's usual line, read straight from the file's bytes without a
-// copy: "YYYY,MM,DD,HHMMSS.hh,lat,lon,mag", every field plain and one comma
-// apart. Anything else (blanks, signs on integers, empty fields, short time
-// fields, long digit strings, a NUL) is not plain and goes through the
-// general reader, which gives the same values for plain lines.
+// copy: "YYYY,MM,DD,HHMMSS.hh,lat,lon,mag" with the date and time in exactly
+// those widths, three decimals, every field one comma from the next. Anything
+// else (other widths, blanks, empty fields, long digit strings, a NUL) is not
+// plain and goes through the general reader, which gives the same values for
+// plain lines.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,7 @@ struct PlainLine {
     float magnitude;
 };
 
-// Reads the line that starts at `p` and whose line feed is at `feed` (so
-// every scan stops there). False when the line is not plain; `line` is then
+// Reads the line that starts at `p`, which must end in a line feed: every
+// scan stops there. False when the line is not plain; `line` is then
 // unspecified.
-bool read_plain_line(const char* p, const char* feed, PlainLine& line);
+bool read_plain_line(const char* p, PlainLine& line);

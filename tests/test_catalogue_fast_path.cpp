@@ -100,13 +100,15 @@ private:
         for (int i = 0; i < n; ++i) s += static_cast<char>('0' + pick(10));
         return s;
     }
-    // A plain decimal: optional minus, 1 to 8 whole digits, 0 to 9 decimals;
-    // sometimes over the 15 digits the quick reader takes.
+    // A decimal: optional sign, 1 to 8 whole digits, 0 to 9 decimals, now and
+    // then an exponent; sometimes over the 15 digits that are always exact.
     std::string decimal() {
-        std::string s = pick(3) == 0 ? "-" : "";
+        static const char* const signs[] = {"", "", "", "", "-", "-", "+"};
+        std::string s = signs[pick(7)];
         s += digits(1 + static_cast<int>(pick(8)));
         const unsigned fraction = pick(10);
         if (fraction > 0 || pick(4) == 0) s += "." + digits(static_cast<int>(fraction));
+        if (pick(8) == 0) s += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : "") + digits(1 + static_cast<int>(pick(2)));
         return s;
     }
     std::string plain_line() {
