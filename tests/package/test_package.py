@@ -11,7 +11,8 @@ machine) and checks:
 - the control fields (name, version, section, maintainer, description,
   dependencies) and that every file is in place for exactly the programs
   this build defines;
-- ownership, permissions, md5sums, stripped binaries without RUNPATH;
+- ownership, permissions, md5sums, stripped binaries without RUNPATH, and
+  the same layout from cmake --install into a prefix of its own;
 - the programs run from the unpacked tree: the viewer's usage message and
   status, the companions' --help and --version, and a recording of the
   packaged sample to a PNG with DISPLAY unset that leaves no process behind;
@@ -21,6 +22,7 @@ machine) and checks:
 """
 
 import argparse
+import ctypes
 import gzip
 import hashlib
 import io
@@ -60,8 +62,25 @@ def roff_source(path):
         return page.read().replace("\\-", "-")
 
 
-def processes_in_session(session_id):
-    """Process ids whose session is session_id, read from /proc."""
+def become_subreaper(on):
+    """Have orphaned descendants re-parented to this process instead of init,
+    so that whatever a program leaves running can be found after it ends,
+    even when it moved into a session of its own."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    pr_set_child_subreaper = 36
+    if libc.prctl(pr_set_child_subreaper, 1 if on else 0, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
+
+
+def live_children():
+    """Reaps this process's ended children; returns the pids of those still running."""
+    while True:
+        try:
+            pid, _ = os.waitpid(-1, os.WNOHANG)
+        except ChildProcessError:
+            break
+        if pid == 0:
+            break
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -71,8 +90,7 @@ def processes_in_session(session_id):
                 fields = stat.read().rsplit(")", 1)[1].split()
         except OSError:
             continue  # ended while we looked
-        # After the command name: state, ppid, pgrp, session, ...
-        if int(fields[3]) == session_id and fields[0] != "Z":
+        if int(fields[1]) == os.getpid() and fields[0] != "Z":  # state, then ppid
             found.append(int(entry))
     return found
 
@@ -221,6 +239,24 @@ class ControlAndContents(Package):
                 self.assertNotIn(".debug_", sections)
 
 
+class InstallTarget(unittest.TestCase):
+    """cmake --install into a prefix of its own: the same layout, relative to it."""
+
+    def test_install_into_a_prefix(self):
+        with tempfile.TemporaryDirectory(prefix="sismap-install-") as prefix:
+            installed = run(["cmake", "--install", ARGS.build_dir, "--prefix", prefix], timeout=120)
+            self.assertEqual(installed.returncode, 0, installed.stderr)
+            self.assertEqual(sorted(os.listdir(os.path.join(prefix, "bin"))), sorted(ARGS.programs))
+            self.assertEqual(sorted(os.listdir(os.path.join(prefix, "share/man/man1"))),
+                             sorted(f"{p}.1.gz" for p in ARGS.programs))
+            for name in ("share/doc/sismap/README.md", "share/doc/sismap/copyright",
+                         "share/sismap/samples/california.txt", "share/sismap/samples/california_quakes.txt"):
+                self.assertTrue(os.path.isfile(os.path.join(prefix, name)), name)
+            for program in ARGS.programs:
+                dynamic = run(["readelf", "-d", os.path.join(prefix, "bin", program)]).stdout
+                self.assertNotRegex(dynamic, r"R(UN)?PATH", program)
+
+
 class ProgramsFromThePackage(Package):
     def test_viewer_usage_and_status_unchanged(self):
         for argv in ([], ["only-one-file.txt"]):
@@ -257,32 +293,40 @@ class ProgramsFromThePackage(Package):
         samples = self.path("usr/share/sismap/samples")
         output = os.path.join(self.work, "sample.png")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY")}
-        # A session of its own, so that whatever it starts can be found after.
-        process = subprocess.Popen(
-            [self.path("usr/bin/sismap-record"), os.path.join(samples, "california.txt"),
-             os.path.join(samples, "california_quakes.txt"), output],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env, start_new_session=True)
+        become_subreaper(True)
         try:
-            stdout, stderr = process.communicate(timeout=RECORD_TIMEOUT)
+            # Output to files, not pipes: a process left behind holding a pipe
+            # would keep the test waiting.
+            with tempfile.TemporaryFile("w+") as log:
+                process = subprocess.Popen(
+                    [self.path("usr/bin/sismap-record"), os.path.join(samples, "california.txt"),
+                     os.path.join(samples, "california_quakes.txt"), output],
+                    stdin=subprocess.DEVNULL, stdout=log, stderr=log, text=True, env=env)
+                try:
+                    status = process.wait(timeout=RECORD_TIMEOUT)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    status = process.wait()
+                log.seek(0)
+                messages = log.read()
+            left = live_children()
+            for _ in range(20):  # a moment for a server it has just stopped
+                if not left:
+                    break
+                time.sleep(0.1)
+                left = live_children()
+            for pid in left:
+                os.kill(pid, 9)
+            live_children()
         finally:
-            if process.poll() is None:
-                os.killpg(process.pid, 9)
-                process.wait()
-        self.assertEqual(process.returncode, 0, stdout + stderr)
+            become_subreaper(False)
+        self.assertEqual(status, 0, messages)
+        self.assertEqual(left, [], "processes left behind by the recorder")
         with open(output, "rb") as png:
             head = png.read(24)
         self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual(head[12:16], b"IHDR")
         self.assertEqual((int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")), (650, 650))
-        left = []
-        for _ in range(20):  # a moment for the server it stopped to go
-            left = processes_in_session(process.pid)
-            if not left:
-                break
-            time.sleep(0.1)
-        for pid in left:
-            os.kill(pid, 9)
-        self.assertEqual(left, [], "processes left behind by the recorder")
 
 
 class Documentation(Package):
