@@ -36,7 +36,9 @@ endfunction()
 set(doc_build_dir ${PROJECT_BINARY_DIR}/doc)
 file(MAKE_DIRECTORY ${doc_build_dir})
 foreach(program IN LISTS SISMAP_PROGRAMS)
-  sismap_compress(${PROJECT_SOURCE_DIR}/docs/man/${program}.1 ${doc_build_dir}/${program}.1.gz)
+  # The page's footer names the project's version.
+  configure_file(${PROJECT_SOURCE_DIR}/docs/man/${program}.1 ${doc_build_dir}/${program}.1 @ONLY)
+  sismap_compress(${doc_build_dir}/${program}.1 ${doc_build_dir}/${program}.1.gz)
   install(FILES ${doc_build_dir}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 # The package's version has no Debian revision (this project packages

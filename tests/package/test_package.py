@@ -338,6 +338,7 @@ class Documentation(Package):
                 self.assertEqual(shown.returncode, 0)
                 self.assertEqual(shown.stderr, "")
                 self.assertIn(program, shown.stdout)
+                self.assertIn(f"sismap {ARGS.version}", shown.stdout)
                 headings = re.findall(r'^\.SH "?([A-Z ]+?)"?$', roff_source(page), re.MULTILINE)
                 self.assertEqual(headings, MAN_SECTIONS)
 
