@@ -19,6 +19,9 @@ public:
     virtual bool finish(std::string* error) = 0;
     // Bytes written so far (after finish: the output's size).
     virtual uint64_t bytes_written() const = 0;
+    // Removes the unfinished output at once. For the exit() that the X
+    // libraries make on a lost connection, which runs no destructors.
+    virtual void abandon() {}
 };
 
 // The writer for an animation kind (Gif, Mp4 or PngFolder), with its output

@@ -41,6 +41,7 @@ public:
     bool add(const FrameImage& frame, std::string* error) override;
     bool finish(std::string* error) override;
     uint64_t bytes_written() const override { return bytes_; }
+    void abandon() override { out_.discard(); }
 
 private:
     static int write_bytes(GifFileType* gif, const GifByteType* bytes, int length);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -63,6 +64,15 @@ std::string size_text(uint64_t bytes) {
     return text;
 }
 
+// The animation being written, for abandon_output().
+FrameSink* active_sink = nullptr;
+
+// At exit(): should the X connection be lost while recording, Xlib ends the
+// process from inside a drawing call, and the unfinished output must go.
+void abandon_output() {
+    if (active_sink != nullptr) active_sink->abandon();
+}
+
 std::string window_dates() {
     return std::string(viewer.window_first_date.text()) + " - " + viewer.window_last_date.text();
 }
@@ -84,6 +94,12 @@ int record_animation(const RecordOptions& options, const FramePlan& plan) {
     std::unique_ptr<FrameSink> sink =
         open_frame_sink(options.kind, options.output_path, kWindowSize, kWindowSize, options.fps, &error);
     if (!sink) return report_failure(error);
+    static const bool registered = std::atexit(abandon_output) == 0;
+    (void)registered;
+    active_sink = sink.get();
+    struct Forget {
+        ~Forget() { active_sink = nullptr; }
+    } forget;
 
     const uint64_t total = static_cast<uint64_t>(plan.kept_count());
     uint64_t written = 0;
@@ -138,6 +154,7 @@ int main(int argc, char** argv) {
         status = options.kind == OutputKind::Still ? record_still(options) : record_animation(options, plan);
     else
         report_failure(error);
+    set_status_if_display_lost(status);
     close_offscreen_view();
     display.stop();
     return status;

@@ -61,6 +61,7 @@ public:
     bool add(const FrameImage& frame, std::string* error) override;
     bool finish(std::string* error) override;
     uint64_t bytes_written() const override { return bytes_; }
+    void abandon() override { out_.discard(); }
 
 private:
     bool fail(const std::string& what, int av_error, std::string* error);

@@ -4,6 +4,7 @@
 #include "record/offscreen_view.h"
 
 #include <GL/freeglut.h>
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdarg>
@@ -35,6 +36,16 @@ void on_glut_error(const char* format, va_list arguments) {
 
 void on_glut_warning(const char*, va_list) {}
 
+int status_if_display_lost = 1;
+
+// Xlib's handler for a lost connection must not return; exit() runs the
+// clean-up registered with atexit (unfinished output, the server).
+int on_display_lost(Display*) {
+    if (status_if_display_lost != 0)
+        std::fputs("sismap-record: lost the connection to the private X server\n", stderr);
+    std::exit(status_if_display_lost);
+}
+
 std::vector<uint8_t> read_buffer;  // bottom row first, as GL reads it
 
 }  // namespace
@@ -47,6 +58,7 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
     display.push_back('\0');
     char* argv[] = {program, display_flag, display.data(), nullptr};
     int argc = 3;
+    XSetIOErrorHandler(on_display_lost);
     glutInitErrorFunc(on_glut_error);
     glutInitWarningFunc(on_glut_warning);
     glutInit(&argc, argv);
@@ -96,3 +108,5 @@ void close_offscreen_view() {
     window = 0;
     glutExit();
 }
+
+void set_status_if_display_lost(int status) { status_if_display_lost = status; }

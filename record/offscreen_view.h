@@ -20,3 +20,9 @@ void read_frame(FrameImage* image);
 // server goes, or the graphics libraries' own clean-up at exit would find
 // the connection gone and fail the process. Safe to repeat.
 void close_offscreen_view();
+
+// The exit status should the X connection be lost from now on: Xlib then
+// ends the process, and frames drawn so far are unaffected (they are drawn
+// in the process's own memory). 1 until the caller has its output in place;
+// then 0, since only the closing of the window is left to fail.
+void set_status_if_display_lost(int status);

@@ -312,33 +312,53 @@ class WithoutDisplayTest(unittest.TestCase):
                     3 + (n % 40) / 10.0))
         return path
 
-    def interrupt(self, signal_number):
-        gif = os.path.join(self.work, "out.gif")
+    def start_long_recording(self, gif):
+        """Starts a recording of the big catalogue to `gif`, over an earlier
+        file, and returns once its temporary output exists."""
         with open(gif, "wb") as f:
             f.write(b"an earlier recording")
         recorder = subprocess.Popen([RECORDER, OUTLINE, self.big_catalogue(), gif],
                                     env=environment_without_display(), stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        try:
-            # Interrupt once the temporary output exists: frames are being written.
-            deadline = time.monotonic() + 60
-            while not [n for n in os.listdir(self.work) if n.startswith(".out.gif.")]:
-                self.assertIsNone(recorder.poll(), "ended before writing")
-                self.assertLess(time.monotonic(), deadline, "no temporary output within 60 s")
-                time.sleep(0.005)
-            time.sleep(0.2)
-            os.kill(recorder.pid, signal_number)
-            status = recorder.wait(timeout=30)
-        finally:
-            if recorder.poll() is None:
-                recorder.kill()
-                recorder.wait()
-            recorder.stderr.close()
-        self.assertEqual(status, -signal_number, "ends as the signal would")
+        self.addCleanup(lambda: recorder.poll() is None and (recorder.kill(), recorder.wait()))
+        self.addCleanup(recorder.stderr.close)
+        deadline = time.monotonic() + 60
+        while not [n for n in os.listdir(self.work) if n.startswith(".out.gif.")]:
+            self.assertIsNone(recorder.poll(), "ended before writing")
+            self.assertLess(time.monotonic(), deadline, "no temporary output within 60 s")
+            time.sleep(0.005)
+        time.sleep(0.2)
+        return recorder
+
+    def assertOutputAsBefore(self, gif):
         with open(gif, "rb") as f:
             self.assertEqual(f.read(), b"an earlier recording")
         self.assertNoTemporaryFile()
         self.assertNoProcessLeft()
+
+    def test_a_lost_x_server_changes_nothing_and_leaves_no_process(self):
+        # Frames are drawn in the recorder's own memory: when its X server
+        # dies mid-recording, the recording still completes exactly as
+        # without the loss, and ends with status 0 and nothing left running.
+        gif = os.path.join(self.work, "out.gif")
+        recorder = self.start_long_recording(gif)
+        servers = [pid for pid, _, command in children_of(recorder.pid) if command == "Xvfb"]
+        self.assertEqual(len(servers), 1, children_of(recorder.pid))
+        os.kill(servers[0], signal.SIGKILL)
+        self.assertEqual(recorder.wait(timeout=60), 0, recorder.stderr.read().decode(errors="replace"))
+        self.assertNoTemporaryFile()
+        self.assertNoProcessLeft()
+        reference = os.path.join(self.work, "reference.gif")
+        record([OUTLINE, os.path.join(self.work, "big.txt"), reference])
+        with open(gif, "rb") as f, open(reference, "rb") as g:
+            self.assertTrue(f.read() == g.read(), "same GIF as without the loss")
+
+    def interrupt(self, signal_number):
+        gif = os.path.join(self.work, "out.gif")
+        recorder = self.start_long_recording(gif)
+        os.kill(recorder.pid, signal_number)
+        self.assertEqual(recorder.wait(timeout=30), -signal_number, "ends as the signal would")
+        self.assertOutputAsBefore(gif)
 
     def test_ctrl_c_leaves_no_process_and_no_partial_file(self):
         self.interrupt(signal.SIGINT)
