@@ -2,10 +2,8 @@
 // writes it as an animated GIF, an MP4 video, a PNG still or PNG frames.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
