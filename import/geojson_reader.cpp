@@ -40,6 +40,7 @@ public:
         bool has_features = false;
         try {
             document_ = parser_.iterate(text_);
+            started_ = true;
             if (document_.type() != json_type::object) throw ImportError(name_ + ": not a GeoJSON FeatureCollection");
             for (auto field : document_.get_object()) {
                 const std::string_view key = field.unescaped_key();
@@ -58,7 +59,14 @@ public:
             if (document_.current_location().get(rest) == simdjson::SUCCESS && rest != nullptr)
                 throw ImportError(where() + ": text after the end of the GeoJSON document");
         } catch (const simdjson::simdjson_error& e) {
-            throw ImportError(where() + ": not valid JSON: " + e.what());
+            // A file cut short fails before reading starts; its fault lies at
+            // its end.
+            const bool ends_early = e.error() == simdjson::INCOMPLETE_ARRAY_OR_OBJECT ||
+                                    e.error() == simdjson::UNCLOSED_STRING || e.error() == simdjson::EMPTY;
+            const std::string place = ends_early ? name_ + ": byte " + std::to_string(text_.length())
+                                      : started_ ? where() : name_ + ": byte 0";
+            throw ImportError(place + ": not valid JSON" + (ends_early ? " (the file ends early)" : "") + ": " +
+                              e.what());
         }
         if (!has_features) throw ImportError(name_ + ": the GeoJSON has no \"features\" array");
     }
@@ -141,6 +149,7 @@ private:
     EventSink& sink_;
     simdjson::ondemand::parser parser_;
     simdjson::ondemand::document document_;
+    bool started_ = false;
 };
 
 }  // namespace
