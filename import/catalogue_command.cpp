@@ -74,16 +74,7 @@ int run(const Options& options, const Selection& selection) {
     }
 
     sort_events(events);
-    constexpr size_t kChunk = size_t{1} << 20;
-    std::string text = kViewerCatalogueHeader;
-    for (const QuakeEvent& event : events) {
-        append_event_line(event, text);
-        if (text.size() >= kChunk) {
-            output.write(text);
-            text.clear();
-        }
-    }
-    output.write(text);
+    write_catalogue(events, [&output](std::string_view text) { output.write(text); });
     if (!output.commit(&error)) {
         std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
         return 1;

@@ -69,3 +69,16 @@ void append_event_line(const QuakeEvent& event, std::string& out) {
     append_fixed(out, event.magnitude, 2, 100, true);
     out += '\n';
 }
+
+void write_catalogue(const std::vector<QuakeEvent>& events, const std::function<void(std::string_view)>& write) {
+    constexpr size_t kSlice = 16384;  // lines per write
+    std::string text = kViewerCatalogueHeader;
+    for (size_t start = 0; start < events.size(); start += kSlice) {
+        const size_t end = std::min(events.size(), start + kSlice);
+        for (size_t i = start; i < end; ++i) append_event_line(events[i], text);
+        if (end == events.size()) append_event_line(events.back(), text);
+        write(text);
+        text.clear();
+    }
+    if (events.empty()) write(text);
+}
