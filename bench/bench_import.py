@@ -60,7 +60,8 @@ def events(count, seed):
     rng = random.Random(seed)
     step = SPAN_SECONDS / count
     for i in range(count):
-        seconds = int(NEWEST - i * step - rng.random() * step)
+        # Strictly newest first, as data centres sort their answers.
+        seconds = NEWEST - int(i * step) - rng.randrange(int(step) - 2)
         mag = rng.choice(["", "-0.4"]) if rng.random() < 0.01 else "%.2f" % rng.uniform(0.1, 6.5)
         yield (seconds, rng.randrange(1000), rng.uniform(-60, 70), rng.uniform(-180, 180), rng.uniform(0, 600),
                mag, rng.choice(TYPES), "%dkm %s of %s" % (rng.randrange(1, 99), rng.choice("NSEW"),

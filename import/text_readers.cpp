@@ -14,7 +14,10 @@ namespace {
 class RecordSplitter {
 public:
     RecordSplitter(std::string_view text, const std::string& name, char separator, bool quoting)
-        : text_(text), name_(name), separator_(separator), quoting_(quoting) {}
+        : text_(text), name_(name), separator_(separator), quoting_(quoting) {
+        ends_field_[static_cast<unsigned char>(separator)] = true;
+        ends_field_[static_cast<unsigned char>('\n')] = true;
+    }
 
     bool at_end() const { return pos_ >= text_.size(); }
     // The line the next record starts on, counting from 1.
@@ -35,7 +38,7 @@ public:
                 const size_t start = pos_;
                 const char* const base = text_.data();
                 size_t end = start;
-                while (end < text_.size() && base[end] != separator_ && base[end] != '\n') ++end;
+                while (end < text_.size() && !ends_field_[static_cast<unsigned char>(base[end])]) ++end;
                 pos_ = end;
                 size_t field_end = end;
                 if (field_end > start && base[field_end - 1] == '\r' && (end == text_.size() || base[end] == '\n'))
@@ -95,6 +98,7 @@ private:
     const std::string& name_;
     char separator_;
     bool quoting_;
+    bool ends_field_[256] = {};  // the bytes that end an unquoted field
     size_t pos_ = 0;
     size_t line_ = 1;
     // A deque: adding a string never moves the earlier ones, whose views
