@@ -155,6 +155,11 @@ private:
 }  // namespace
 
 void read_geojson_catalogue(std::string_view text, size_t capacity, const std::string& name, EventSink& sink) {
+    // simdjson takes no byte-order mark; the padding after the text stays.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+        capacity -= 3;
+    }
     if (capacity >= text.size() + simdjson::SIMDJSON_PADDING) {
         FeedReader(simdjson::padded_string_view(text.data(), text.size(), capacity), name, sink).read();
         return;

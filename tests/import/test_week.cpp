@@ -28,17 +28,28 @@ TEST(Week, AllFourLayoutsGiveTheSameCatalogue) {
                             {"week.txt", InputLayout::fdsn_text, CatalogueFormat::fdsn},
                             {"week.geojson", InputLayout::geojson, CatalogueFormat::geojson},
                             {"week.xml", InputLayout::quakeml, CatalogueFormat::quakeml}};
+    // Each file as saved, and with a byte-order mark and CR LF line ends.
+    const auto with_bom_and_crlf = [](const std::string& text) {
+        std::string out = text.rfind("\xEF\xBB\xBF", 0) == 0 ? "" : "\xEF\xBB\xBF";
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+            out += text[i];
+        }
+        return out;
+    };
     for (const auto& [name, layout, format] : files) {
-        const std::string input = read_test_file(name);
-        ImportCounts counts;
-        std::vector<QuakeEvent> events = read_catalogue_bytes(input, name, CatalogueFormat::guess, Selection(), &counts);
-        sort_events(events);
-        std::string output;
-        write_catalogue(events, [&output](std::string_view text) { output += text; });
-        EXPECT_EQ(output, expected) << name;
-        EXPECT_EQ(counts.layout, layout) << name;
-        EXPECT_EQ(counts.read, 10u) << name;
-        EXPECT_EQ(counts.kept, 7u) << name;
+        for (const std::string& input : {read_test_file(name), with_bom_and_crlf(read_test_file(name))}) {
+            ImportCounts counts;
+            std::vector<QuakeEvent> events =
+                read_catalogue_bytes(input, name, CatalogueFormat::guess, Selection(), &counts);
+            sort_events(events);
+            std::string output;
+            write_catalogue(events, [&output](std::string_view text) { output += text; });
+            EXPECT_EQ(output, expected) << name;
+            EXPECT_EQ(counts.layout, layout) << name;
+            EXPECT_EQ(counts.read, 10u) << name;
+            EXPECT_EQ(counts.kept, 7u) << name;
+        }
         // From the file, with the layout forced: the same events.
         EXPECT_EQ(read_catalogue_file(std::string(IMPORT_TEST_DATA) + "/" + name, format, Selection(), nullptr).size(),
                   7u)
