@@ -41,8 +41,9 @@ struct ViewerState {
 extern ViewerState viewer;
 
 // The view as the user first sees it: no zoom, the map nudged 0.6 up so the
-// legend strip at the bottom covers less of it, the window over the whole
-// catalogue. The threshold and the centre are left as they are.
+// legend strip at the bottom covers less of it, and the mode in which the
+// window spans the whole catalogue (window_reset places the window itself).
+// The threshold and the centre are left as they are.
 void set_view_defaults();
 
 // Takes the outline's bounding box from the loader, as floats, and its centre,

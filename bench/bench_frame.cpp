@@ -3,53 +3,34 @@
 // driver's floor: the same primitives issued from prepared arrays.
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "app/program_constants.h"
+#include "app/startup.h"
 #include "app/viewer_state.h"
 #include "bench/bench_catalogue.h"
 #include "bench/bench_report.h"
-#include "data/data_loader.h"
+#include "bench/quiet_stdout.h"
 #include "view/scene.h"
 
 namespace {
 
-constexpr int kWindowSize = 650;  // as the viewer's window
-
-// The viewer as start-up leaves it, with the drawn range set to the whole
-// catalogue. False when the files could not be read.
+// The viewer exactly as start-up leaves it, then with the drawn range widened
+// to the whole catalogue, which is what the frame is measured on. False when
+// the files could not be read.
 bool set_up_viewer() {
-    std::fflush(stdout);
-    const int saved = ::dup(1);
-    const int null_fd = ::open("/dev/null", O_WRONLY);
-    if (null_fd >= 0) ::dup2(null_fd, 1);
-    DataLoader loader;
-    const bool loaded = loader.load(bench::outline_file().path(), bench::catalogue_file().path());
-    std::fflush(stdout);
-    if (saved >= 0) ::dup2(saved, 1);
-    if (null_fd >= 0) ::close(null_fd);
-    if (saved >= 0) ::close(saved);
-    if (!loaded || loader.record_count() == 0) return false;
-
-    viewer.point_count = loader.point_count();
-    viewer.quake_count = loader.record_count();
-    viewer.points = loader.take_points();
-    viewer.catalogue = loader.take_records();
-    set_view_defaults();
-    viewer.min_magnitude = 0.0f;
+    bench::QuietStdout quiet;
+    if (!load_viewer_state(bench::outline_file().path(), bench::catalogue_file().path())) return false;
     viewer.first_index = 0;
-    viewer.last_index = viewer.quake_count;  // every mark drawn
-    viewer.window_first_date.set(viewer.catalogue.front().date);
-    viewer.window_last_date.set(viewer.catalogue.back().date);
-    store_outline_bounds(loader);
+    viewer.last_index = viewer.quake_count;
     return true;
 }
 
+// A window of the viewer's size with start-up's camera.
 void open_window(int* argc, char** argv) {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
@@ -57,11 +38,7 @@ void open_window(int* argc, char** argv) {
     glutInitWindowPosition(0, 0);
     glutCreateWindow("sismap frame benchmark");
     glutDisplayFunc([] {});  // frames are drawn by the benchmarks themselves
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    gluPerspective(60.0, 1.0, 1.0, 1000.0);
-    gluLookAt(viewer.centre_x, viewer.centre_y, 18.0, viewer.centre_x, viewer.centre_y, 0.0, 0.0, 1.0, 0.0);
+    set_up_camera();
     for (int i = 0; i < 10; ++i) glutMainLoopEvent();  // let the window map
 }
 

@@ -15,41 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "app/viewer_state.h"
 #include "bench/bench_catalogue.h"
 #include "bench/bench_report.h"
+#include "bench/quiet_stdout.h"
 #include "data/data_loader.h"
 #include "data/file_bytes.h"
 #include "timeline/time_window.h"
 
 namespace {
 
-// Sends standard output to /dev/null while alive: the loader's progress lines
-// would otherwise mix with the results.
-class QuietStdout {
-public:
-    QuietStdout() {
-        std::fflush(stdout);
-        saved_ = ::dup(1);
-        const int null_fd = ::open("/dev/null", O_WRONLY);
-        if (null_fd >= 0) {
-            ::dup2(null_fd, 1);
-            ::close(null_fd);
-        }
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        if (saved_ >= 0) {
-            ::dup2(saved_, 1);
-            ::close(saved_);
-        }
-    }
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
-
-private:
-    int saved_ = -1;
-};
+using bench::QuietStdout;
 
 // The straightforward reader the loader is measured against: istream lines
 // of at most 99 characters, strtok, atoi and atof, one record per kept line.
@@ -233,14 +210,10 @@ void set_up_viewer_once() {
     if (done) return;
     done = true;
     QuietStdout quiet;
-    DataLoader loader;
-    loader.load(bench::outline_file().path(), bench::catalogue_file().path());
-    viewer.point_count = loader.point_count();
-    viewer.quake_count = loader.record_count();
-    viewer.points = loader.take_points();
-    viewer.catalogue = loader.take_records();
-    window_reset();
-    set_step_days(std::max<int32_t>(1, (day_span(viewer.window_first_date, viewer.window_last_date) / 1200) * 2));
+    if (!load_viewer_state(bench::outline_file().path(), bench::catalogue_file().path())) {
+        std::fprintf(stderr, "cannot read the generated benchmark files\n");
+        std::exit(1);
+    }
 }
 
 // The parts of the viewer that playback changes.

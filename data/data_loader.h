@@ -1,5 +1,5 @@
-// Reads the landscape file (the region outline) and the earthquake file (the
-// catalogue) and measures the outline's bounds.
+// Loads the landscape file (the region outline) and the earthquake file (the
+// catalogue), holds what they gave and the outline's bounds.
 //
 // Both files are text read in lines of at most 99 characters (a longer line
 // is read as several), split into fields at runs of "," as strtok splits, and
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/outline_bounds.h"
 #include "data/records.h"
 
 class DataLoader {
@@ -39,16 +40,13 @@ public:
     int32_t point_count() const { return point_count_; }
     // The outline's smallest and largest x and y. With no vertices at all:
     // largest 0 and smallest 99999.
-    int32_t max_x() const { return max_x_; }
-    int32_t min_x() const { return min_x_; }
-    int32_t max_y() const { return max_y_; }
-    int32_t min_y() const { return min_y_; }
+    int32_t max_x() const { return bounds_.max_x; }
+    int32_t min_x() const { return bounds_.min_x; }
+    int32_t max_y() const { return bounds_.max_y; }
+    int32_t min_y() const { return bounds_.min_y; }
 
 private:
-    int32_t max_y_ = 0;
-    int32_t max_x_ = 0;
-    int32_t min_y_ = 99999;
-    int32_t min_x_ = 99999;
+    OutlineBounds bounds_;
     int32_t record_count_ = 0;
     int32_t point_count_ = 0;
     std::vector<QuakeRecord> records_;

@@ -1,12 +1,30 @@
 #!/bin/sh
-# Installs the Debian 12 packages sismap needs to build, run and test, but
-# only those that are missing. Uses sudo when not run as root.
+# Installs the Debian 12 packages sismap needs, but only those that are
+# missing. Uses sudo when not run as root.
+#   scripts/install-deps.sh run     what building and running the programs need
+#   scripts/install-deps.sh [test]  that, plus what the tests, fuzzing,
+#                                   benchmarks and the package test need
 set -eu
 
-packages="g++ clang cmake make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev
-freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev xvfb xauth xdotool imagemagick
-libclang-rt-14-dev valgrind python3
-libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev python3-pandas time"
+# Build and run: compiler, CMake, the libraries the programs link, the
+# software GL driver and the virtual X server the sample run uses without a
+# display, xdotool and ImageMagick to drive it and take its screenshot;
+# libxml2, simdjson, CLI11 and the date library for sismap-import.
+run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
+xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev"
+
+# Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
+# runtimes, valgrind, Python for the end-to-end tests; and for the package
+# test dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to compute the
+# dependencies, lintian and man; pandas and GNU time for the import benchmark.
+test_packages="clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
+python3 dpkg-dev file lintian man-db python3-pandas time"
+
+case "${1:-test}" in
+    run) packages=$run_packages ;;
+    test) packages="$run_packages $test_packages" ;;
+    *) echo "usage: scripts/install-deps.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=""
 for p in $packages; do

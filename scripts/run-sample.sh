@@ -5,7 +5,7 @@
 # and says where it is.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target sismap -j"$(nproc)"
 

@@ -5,7 +5,7 @@
 # few seconds of each libFuzzer target on its seed corpus.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -3,9 +3,10 @@
 
 # Starts Xvfb on a display number it picks itself and exports DISPLAY.
 # Sets XVFB_PID. The screen is exactly the viewer's 650 x 650 window.
-# -noreset: the server would otherwise reset when its last client leaves, and
-# refuse a client that connects during the reset; the viewer closes a probe
-# connection just before GLUT opens its own.
+# -noreset: the server would otherwise reset whenever its last client leaves
+# (a viewer that ends, an xdotool call) and refuse a client that connects
+# during the reset. The viewer's own display probe stays connected while GLUT
+# connects, so only the gaps between clients need this.
 start_xvfb() {
     fd_file=$(mktemp)
     Xvfb -displayfd 3 -screen 0 650x650x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &

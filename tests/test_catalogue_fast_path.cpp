@@ -1,5 +1,5 @@
 // The earthquake reader against an independent reference built from the C
-// library (99-character reads, strtok, atoi, atof) on generated catalogues
+// library (tests/reference_catalogue.h) on generated catalogues
 // that mix the common plain lines with every unusual form, read both from
 // text in memory and from a file larger than one read piece.
 #include <gtest/gtest.h>
@@ -11,57 +11,10 @@
 #include <vector>
 
 #include "data/data_loader.h"
+#include "tests/reference_catalogue.h"
 #include "tests/test_support.h"
 
 namespace {
-
-std::vector<QuakeRecord> reference_read(const std::string& text) {
-    std::vector<QuakeRecord> records;
-    char time_buffer[10] = "         ";
-    size_t pos = 0;
-    bool header = true;
-    while (pos < text.size()) {
-        const size_t take = std::min<size_t>(99, text.size() - pos);
-        size_t length = take, consumed = take;
-        const size_t feed = text.find('\n', pos);
-        if (feed != std::string::npos && feed < pos + take) {
-            length = feed - pos;
-            consumed = length + 1;
-        }
-        char line[100];
-        std::memcpy(line, text.data() + pos, length);
-        line[length] = '\0';
-        pos += consumed;
-        if (header) {
-            header = false;
-            continue;
-        }
-        if (std::strchr(line, ',') == nullptr) continue;
-        char* field[7];
-        int count = 0;
-        for (char* token = std::strtok(line, ","); token != nullptr && count < 7; token = std::strtok(nullptr, ","))
-            field[count++] = token;
-        if (count < 7) continue;
-        QuakeRecord record;
-        record.date.year = std::atoi(field[0]);
-        record.date.month = std::atoi(field[1]);
-        record.date.day = std::atoi(field[2]);
-        const size_t time_length = std::strlen(field[3]);
-        std::memcpy(time_buffer, field[3], time_length >= 9 ? 9 : time_length + 1);
-        int32_t* parts[4] = {&record.time.hour, &record.time.minute, &record.time.second, &record.time.hundredths};
-        const int offsets[4] = {0, 2, 4, 7};
-        for (int i = 0; i < 4; ++i) {
-            char pair[3] = {time_buffer[offsets[i]], '\0', '\0'};
-            if (pair[0] != '\0') pair[1] = time_buffer[offsets[i] + 1];
-            *parts[i] = std::atoi(pair);
-        }
-        record.latitude = static_cast<float>(std::atof(field[4]));
-        record.longitude = static_cast<float>(std::atof(field[5]));
-        record.magnitude = static_cast<float>(std::atof(field[6]));
-        if (record.magnitude > 0.0f) records.push_back(record);
-    }
-    return records;
-}
 
 // Field by field, floats bit for bit.
 void expect_same(const std::vector<QuakeRecord>& got, const std::vector<QuakeRecord>& want) {
@@ -100,13 +53,15 @@ private:
         for (int i = 0; i < n; ++i) s += static_cast<char>('0' + pick(10));
         return s;
     }
-    // A plain decimal: optional minus, 1 to 8 whole digits, 0 to 9 decimals;
-    // sometimes over the 15 digits the quick reader takes.
+    // A decimal: optional sign, 1 to 8 whole digits, 0 to 9 decimals, now and
+    // then an exponent; sometimes over the 15 digits that are always exact.
     std::string decimal() {
-        std::string s = pick(3) == 0 ? "-" : "";
+        static const char* const signs[] = {"", "", "", "", "-", "-", "+"};
+        std::string s = signs[pick(7)];
         s += digits(1 + static_cast<int>(pick(8)));
         const unsigned fraction = pick(10);
         if (fraction > 0 || pick(4) == 0) s += "." + digits(static_cast<int>(fraction));
+        if (pick(8) == 0) s += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : "") + digits(1 + static_cast<int>(pick(2)));
         return s;
     }
     std::string plain_line() {
@@ -158,13 +113,13 @@ TEST(CatalogueReading, PlainAndUnusualLinesReadAsTheCLibraryReadsThem) {
         const std::string text = maker.make(4000, seed * 15);
         DataLoader loader;
         loader.read_catalogue(text);
-        expect_same(loader.copy_records(), reference_read(text));
+        expect_same(loader.copy_records(), reference_catalogue(text));
         // Without the last line feed, and cut inside the last line.
         for (size_t cut : {size_t{1}, size_t{7}, size_t{60}}) {
             const std::string shorter = text.substr(0, text.size() - cut);
             DataLoader cut_loader;
             cut_loader.read_catalogue(shorter);
-            expect_same(cut_loader.copy_records(), reference_read(shorter));
+            expect_same(cut_loader.copy_records(), reference_catalogue(shorter));
         }
     }
 }
@@ -182,7 +137,7 @@ TEST(CatalogueReading, FilesLargerThanOneReadPieceGiveTheSameCatalogue) {
     const bool loaded = loader.load(outline.c_str(), quakes.c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(loaded);
-    const std::vector<QuakeRecord> want = reference_read(text);
+    const std::vector<QuakeRecord> want = reference_catalogue(text);
     ASSERT_GT(want.size(), 40000u);
     EXPECT_EQ(loader.record_count(), static_cast<int32_t>(want.size()));
     expect_same(loader.copy_records(), want);

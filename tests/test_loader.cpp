@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "data/catalogue_storage.h"
 #include "data/data_loader.h"
 #include "tests/test_support.h"
 
@@ -197,6 +198,28 @@ TEST(Loader, NulBytesEndTheLinesText) {
     auto records = catalogue(text);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].date.year, 2002);
+}
+
+TEST(Loader, LineFeedCountSizesTheCatalogueExactly) {
+    // The count sizes the one allocation: blocks of 16 bytes, tallies folded
+    // before a byte lane could wrap (255 blocks), and the bytes after the last
+    // whole block.
+    for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{4079}, size_t{4080},
+                        size_t{4081}, size_t{4096}, size_t{100003}}) {
+        const std::string feeds(size, '\n');
+        EXPECT_EQ(count_line_feeds(feeds), size) << size << " line feeds";
+        std::string mixed(size, 'x');
+        for (size_t i = 0; i < size; i += 3) mixed[i] = '\n';
+        EXPECT_EQ(count_line_feeds(mixed), (size + 2) / 3) << size << " bytes, every third a line feed";
+    }
+    // A catalogue of plain lines takes exactly the room its lines need.
+    std::string text = kQuakeHeader;
+    for (int i = 0; i < 5000; ++i) text += "2001,01,01,000000.00,35.5,-120.25,4.5\n";
+    DataLoader loader;
+    loader.read_catalogue(text);
+    const std::vector<QuakeRecord> records = loader.take_records();
+    EXPECT_EQ(records.size(), 5000u);
+    EXPECT_LE(records.capacity(), 5001u);
 }
 
 class LoaderFiles : public ::testing::Test {

@@ -43,10 +43,23 @@ protected:
         output = testing::internal::GetCapturedStdout();
         return result;
     }
-    std::vector<std::string> call_names() const {
-        std::vector<std::string> names;
-        for (const GlCall& call : gl_recorder::calls()) names.push_back(call.name);
-        return names;
+    // Where the one call named `name` was made; fails the test unless it was
+    // made exactly once.
+    size_t position_of(const std::string& name) const {
+        const std::vector<GlCall>& calls = gl_recorder::calls();
+        size_t found = calls.size();
+        int count = 0;
+        for (size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].name == name) {
+                found = i;
+                ++count;
+            }
+        EXPECT_EQ(count, 1) << name;
+        return found;
+    }
+    GlCall only_call(const std::string& name) const {
+        const size_t at = position_of(name);
+        return at < gl_recorder::calls().size() ? gl_recorder::calls()[at] : GlCall{};
     }
 
     ScratchDir dir;
@@ -76,33 +89,43 @@ TEST_F(Startup, OpensTheWindowWithTheCameraOverTheOutlinesCentre) {
                          "2004,09,01,000000.00,38,-117,6\n";
     ASSERT_EQ(start("lat,lon\n32,-125\n42,-114\n35,-120\n", quakes), 0);
 
-    std::vector<std::string> expected_order = {
-        "glutInit",        "glutInitDisplayMode", "glutInitWindowSize", "glutInitWindowPosition",
-        "glutCreateWindow", "glutGet",            "glutKeyboardFunc",   "glutSpecialFunc",
-        "glutDisplayFunc",  "glutIdleFunc",       "glutTimerFunc",      "glMatrixMode",
-        "glLoadIdentity",   "glClearColor",       "gluPerspective",     "gluLookAt",
-        "glutMainLoop"};
-    EXPECT_EQ(call_names(), expected_order);
-    const std::vector<GlCall>& calls = gl_recorder::calls();
-    ASSERT_EQ(calls.size(), expected_order.size());
-    EXPECT_EQ(calls[0].args, std::vector<double>({3}));  // GLUT sees the arguments
-    EXPECT_EQ(calls[1].args, std::vector<double>({18}));  // RGBA | DOUBLE | DEPTH
-    EXPECT_EQ(calls[2].args, std::vector<double>({650, 650}));
-    EXPECT_EQ(calls[3].args, std::vector<double>({0, 0}));
-    EXPECT_EQ(calls[4].text, "Zorvane");
-    EXPECT_EQ(calls[5].args, std::vector<double>({119}));
-    EXPECT_EQ(calls[10].args, std::vector<double>({50, 1}));
-    EXPECT_EQ(calls[11].args, std::vector<double>({GL_PROJECTION}));
-    EXPECT_EQ(calls[13].args, std::vector<double>({0, 0, 0, 1}));
-    EXPECT_EQ(calls[14].args, std::vector<double>({60, 1, 1, 1000}));
-    EXPECT_EQ(calls[15].args, std::vector<double>({-119.5, 37, 18, -119.5, 37, 0, 0, 1, 0}));
+    // The window: GLUT sees the arguments, a double-buffered RGBA window
+    // with depth, 650 pixels square at the top left, titled "Zorvane" (the
+    // scripts find it by that name).
+    EXPECT_EQ(gl_recorder::calls().front().name, "glutInit");
+    EXPECT_EQ(only_call("glutInit").args, std::vector<double>({3}));
+    EXPECT_EQ(only_call("glutInitDisplayMode").args, std::vector<double>({GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH}));
+    EXPECT_EQ(only_call("glutInitWindowSize").args, std::vector<double>({650, 650}));
+    EXPECT_EQ(only_call("glutInitWindowPosition").args, std::vector<double>({0, 0}));
+    EXPECT_EQ(only_call("glutCreateWindow").text, "Zorvane");
 
+    // The callbacks, and the playback timer every 50 ms.
     const gl_recorder::Callbacks& callbacks = gl_recorder::callbacks();
     EXPECT_EQ(callbacks.keyboard, &on_key);
     EXPECT_EQ(callbacks.special, &on_special_key);
     EXPECT_EQ(callbacks.display, &display_scene);
     EXPECT_EQ(callbacks.idle, &display_scene);
     EXPECT_EQ(callbacks.timer, &on_timer);
+    EXPECT_EQ(callbacks.timer_delay, 50u);
+    EXPECT_EQ(callbacks.timer_value, 1);
+
+    // The camera: a fresh projection, looking straight down at the outline's
+    // centre from 18 units up, on a black background.
+    const size_t projection = position_of("glMatrixMode");
+    EXPECT_EQ(only_call("glMatrixMode").args, std::vector<double>({GL_PROJECTION}));
+    EXPECT_LT(projection, position_of("glLoadIdentity"));
+    EXPECT_LT(position_of("glLoadIdentity"), position_of("gluPerspective"));
+    EXPECT_EQ(only_call("gluPerspective").args, std::vector<double>({60, 1, 1, 1000}));
+    EXPECT_EQ(only_call("gluLookAt").args, std::vector<double>({-119.5, 37, 18, -119.5, 37, 0, 0, 1, 0}));
+    EXPECT_EQ(only_call("glClearColor").args, std::vector<double>({0, 0, 0, 1}));
+
+    // Callbacks and GL calls need the window, which needs glutInit; the loop
+    // comes last.
+    const size_t window = position_of("glutCreateWindow");
+    for (const char* name : {"glutKeyboardFunc", "glutSpecialFunc", "glutDisplayFunc", "glutIdleFunc",
+                             "glutTimerFunc", "glMatrixMode", "glClearColor"})
+        EXPECT_GT(position_of(name), window) << name;
+    EXPECT_EQ(gl_recorder::calls().back().name, "glutMainLoop");
 
     EXPECT_EQ(viewer.point_count, 3);
     EXPECT_EQ(viewer.points.size(), 3u);

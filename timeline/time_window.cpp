@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kTimerValue = 1;               // value passed to every tick (unused)
+constexpr int kTimerValue = 1;  // value passed to every tick (unused)
 
 // Entries that may be read: quake_count, but never more than the catalogue
 // holds and never negative. 0 means there is nothing to move over.

@@ -82,9 +82,8 @@ class VirtualDisplay:
 
     It runs with -noreset: by default an X server resets whenever its last
     client disconnects, and a client connecting during that reset is refused.
-    The viewer opens and closes a probe connection just before GLUT connects,
-    so on a server with no other client GLUT's connection would sometimes be
-    refused; and each viewer that ends would race with the next one."""
+    The viewer's display probe stays connected while GLUT connects, but each
+    viewer or xdotool call that ends would race with the next client."""
 
     def __init__(self, width=WINDOW_SIZE, height=WINDOW_SIZE, start_timeout=15.0, extra_args=("-noreset",)):
         self.width = width
