@@ -74,6 +74,16 @@ std::vector<GridVertex> reduce_ring(const GeoRing& ring) {
                                    kept.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
+void orient_clockwise(std::vector<GridVertex>& outline) {
+    long long twice_area = 0;
+    for (size_t i = 0; i < outline.size(); ++i) {
+        const GridVertex& a = outline[i];
+        const GridVertex& b = outline[(i + 1) % outline.size()];
+        twice_area += static_cast<long long>(a.lon) * b.lat - static_cast<long long>(b.lon) * a.lat;
+    }
+    if (twice_area > 0) std::reverse(outline.begin() + 1, outline.end());
+}
+
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline) {
     std::set<std::pair<int, int>> seen;
     for (const GridVertex& v : outline) seen.insert({v.lat, v.lon});

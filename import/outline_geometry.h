@@ -43,6 +43,12 @@ int round_half_away(double value);
 // callers refuse those (see distinct_vertex_count).
 std::vector<GridVertex> reduce_ring(const GeoRing& ring);
 
+// Turns a counter-clockwise `outline` (longitude to the right, latitude up)
+// clockwise, as the viewer's outlines run, keeping its first vertex first.
+// GeoJSON's exterior rings run counter-clockwise and a shapefile's outer
+// rings clockwise; this way both give the same file for the same boundary.
+void orient_clockwise(std::vector<GridVertex>& outline);
+
 // Number of different vertices in `outline`.
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline);
 
