@@ -3,6 +3,7 @@
 // vertices (rounded, without repeats or spikes), and its text form.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct GridVertex {
     bool operator==(const GridVertex& other) const { return lat == other.lat && lon == other.lon; }
     bool operator!=(const GridVertex& other) const { return !(*this == other); }
 };
+inline std::ostream& operator<<(std::ostream& out, const GridVertex& v) { return out << v.lat << ',' << v.lon; }
 
 // Area enclosed by `ring` (closing repeat optional), unsigned, in units of
 // square radians of the unit sphere: the shoelace formula in Lambert's
