@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ondemand = simdjson::ondemand;
 
@@ -17,6 +18,8 @@ namespace {
 
 // GeometryCollections nest; deeper than this is not a boundary file.
 constexpr int kMaxCollectionDepth = 8;
+// A MultiPolygon's positions stand three arrays deep; far deeper is not GeoJSON.
+constexpr int kMaxCoordinateDepth = 8;
 
 // Thrown for content that is JSON but not GeoJSON; turned into an
 // OutlineError with the place it was met.
@@ -43,86 +46,126 @@ class GeoJsonReader {
 public:
     explicit GeoJsonReader(OutlineSource& source) : source_(source) {}
 
+    // The top level is a FeatureCollection, a Feature or a geometry; which,
+    // its "type" says, wherever it stands among the members. Members are
+    // read in document order, each once: On-Demand's lookups by name rewind
+    // over text they take as already checked, which malformed input breaks.
     void read_document(ondemand::document& doc) {
         ondemand::object top;
         need(doc.get_object().get(top), "the top level is not a JSON object");
-        const std::string type = type_of(top);
-        if (type == "FeatureCollection") {
-            ondemand::array features;
-            need(top["features"].get_array().get(features), "a FeatureCollection without a \"features\" array");
-            for (auto element : features) {
-                ondemand::object feature;
-                need(element.get_object().get(feature), "feature " + std::to_string(source_.features.size() + 1) +
-                                         " is not a JSON object");
-                read_feature(feature);
+        OutlineFeature pending;
+        std::string type;
+        std::string id;
+        bool has_id = false;
+        bool has_features = false;
+        PendingGeometry geometry;
+        for (auto field : top) {
+            const std::string key = key_of(field);
+            ondemand::value value;
+            need(field.value().get(value), "unreadable value");
+            if (key == "type") {
+                type = string_of(value, "\"type\" is not a string");
+            } else if (key == "features") {
+                has_features = true;
+                read_features(value);
+            } else if (key == "properties") {
+                read_properties(value, pending);
+            } else if (key == "geometry") {
+                read_geometry_member(value, pending);
+            } else if (key == "id") {
+                id = scalar_text(value, has_id);
+            } else {
+                read_geometry_field(key, value, geometry, pending);
             }
+        }
+        if (type == "FeatureCollection") {
+            if (!has_features) throw StructureError{"a FeatureCollection without a \"features\" array"};
         } else if (type == "Feature") {
-            read_feature(top);
+            add_id(pending, id, has_id);
+            source_.features.push_back(std::move(pending));
         } else {
-            source_.features.emplace_back();
-            read_geometry_fields(top, type, source_.features.back(), 0);
+            apply_geometry(type, geometry, pending);
+            source_.features.push_back(std::move(pending));
         }
     }
 
 private:
-    static std::string type_of(ondemand::object& object) {
-        std::string_view type;
-        need(object["type"].get_string().get(type), "an object without a \"type\" string");
-        return std::string(type);
+    // What a geometry object holds until its "type" is known: the rings of
+    // its coordinates, each with its nesting depth and whether it is the
+    // first ring of its polygon.
+    struct CollectedRing {
+        int depth;
+        bool first;
+        GeoRing ring;
+    };
+    struct PendingGeometry {
+        std::vector<CollectedRing> rings;
+        bool has_coordinates = false;
+        bool has_geometries = false;
+    };
+
+    static std::string key_of(simdjson::simdjson_result<ondemand::field>& field) {
+        std::string_view key;
+        need(field.unescaped_key().get(key), "unreadable key");
+        return std::string(key);  // the key's text is reused by the next unescape
     }
 
-    std::string feature_label() const { return "feature " + std::to_string(source_.features.size()); }
+    static std::string string_of(ondemand::value& value, const char* what) {
+        std::string_view text;
+        need(value.get_string().get(text), what);
+        return std::string(text);
+    }
 
-    // Members are looked up by name, in whichever order the file has them;
-    // a lookup after the object's "type" was read must not iterate it anew.
-    void read_feature(ondemand::object& object) {
-        source_.features.emplace_back();
-        OutlineFeature& feature = source_.features.back();
+    std::string feature_label() const { return "feature " + std::to_string(source_.features.size() + 1); }
 
-        ondemand::value properties;
-        if (present(object["properties"].get(properties))) read_properties(properties, feature);
-
-        ondemand::value geometry;
-        if (!present(object["geometry"].get(geometry)) || geometry.is_null()) {
-            feature.geometry = "null";
-        } else {
-            ondemand::object geometry_object;
-            need(geometry.get_object().get(geometry_object),
-                 feature_label() + ": \"geometry\" is neither an object nor null");
-            read_geometry_fields(geometry_object, type_of(geometry_object), feature, 0);
+    void read_features(ondemand::value& value) {
+        ondemand::array features;
+        need(value.get_array().get(features), "\"features\" is not an array");
+        for (auto element : features) {
+            ondemand::object object;
+            need(element.get_object().get(object), feature_label() + " is not a JSON object");
+            read_feature(object);
         }
+    }
 
-        // RFC 7946 puts a feature's identifier beside its properties; list it
-        // with them unless a property of that name is there already.
-        ondemand::value id_value;
-        bool has_id = false;
+    void read_feature(ondemand::object& object) {
+        OutlineFeature feature;
         std::string id;
-        if (present(object["id"].get(id_value))) id = scalar_text(id_value, has_id);
+        bool has_id = false;
+        for (auto field : object) {
+            const std::string key = key_of(field);
+            ondemand::value value;
+            need(field.value().get(value), feature_label() + ": unreadable value");
+            if (key == "properties") {
+                read_properties(value, feature);
+            } else if (key == "geometry") {
+                read_geometry_member(value, feature);
+            } else if (key == "id") {
+                id = scalar_text(value, has_id);
+            }
+        }
+        add_id(feature, id, has_id);
+        source_.features.push_back(std::move(feature));
+    }
+
+    // RFC 7946 puts a feature's identifier beside its properties; list it
+    // with them unless a property of that name is there already.
+    static void add_id(OutlineFeature& feature, const std::string& id, bool has_id) {
         if (has_id && std::none_of(feature.attributes.begin(), feature.attributes.end(),
                                    [](const auto& a) { return a.first == "id"; }))
             feature.attributes.emplace_back("id", id);
     }
 
-    // False for a member that is not there; malformed JSON throws.
-    static bool present(simdjson::error_code error) {
-        if (error == simdjson::NO_SUCH_FIELD) return false;
-        need(error, "");
-        return true;
-    }
-
     // Text of a scalar value (strings unescaped, numbers and booleans as
     // written); `present` is false for null, objects and arrays.
-    static std::string scalar_text(ondemand::value value, bool& present) {
+    static std::string scalar_text(ondemand::value& value, bool& present) {
         present = false;
         ondemand::json_type type;
         need(value.type().get(type), "unreadable value");
         switch (type) {
-            case ondemand::json_type::string: {
-                std::string_view text;
-                need(value.get_string().get(text), "unreadable string");
+            case ondemand::json_type::string:
                 present = true;
-                return std::string(text);
-            }
+                return string_of(value, "unreadable string");
             case ondemand::json_type::number:
             case ondemand::json_type::boolean:
                 present = true;
@@ -132,79 +175,146 @@ private:
         }
     }
 
-    void read_properties(ondemand::value value, OutlineFeature& feature) {
+    void read_properties(ondemand::value& value, OutlineFeature& feature) {
         if (value.is_null()) return;
         ondemand::object properties;
         need(value.get_object().get(properties), feature_label() + ": \"properties\" is neither an object nor null");
         for (auto field : properties) {
-            std::string_view key_view;
-            need(field.unescaped_key().get(key_view), feature_label() + ": unreadable key");
-            std::string key(key_view);  // the key's text is reused by the next unescape
+            std::string key = key_of(field);
+            ondemand::value member;
+            need(field.value().get(member), feature_label() + ": unreadable property");
             bool present = false;
-            std::string text = scalar_text(field.value(), present);
+            std::string text = scalar_text(member, present);
             if (present) feature.attributes.emplace_back(std::move(key), std::move(text));
         }
     }
 
-    void read_geometry_fields(ondemand::object& geometry, const std::string& type, OutlineFeature& feature,
-                              int depth) {
-        if (feature.geometry.empty()) feature.geometry = type;
-        if (type == "Polygon" || type == "MultiPolygon") {
-            ondemand::array coordinates;
-            need(geometry["coordinates"].get_array().get(coordinates), feature_label() + ": a " + type + " without a \"coordinates\" array");
-            if (type == "Polygon") {
-                read_polygon(coordinates, feature);
-            } else {
-                for (auto polygon : coordinates) {
-                    ondemand::array rings;
-                    need(polygon.get_array().get(rings), feature_label() + ": a MultiPolygon member is not an array");
-                    read_polygon(rings, feature);
+    // A feature's "geometry": an object or null.
+    void read_geometry_member(ondemand::value& value, OutlineFeature& feature) {
+        if (value.is_null()) {
+            feature.geometry = "null";
+            return;
+        }
+        ondemand::object object;
+        need(value.get_object().get(object), feature_label() + ": \"geometry\" is neither an object nor null");
+        read_geometry(object, feature, 0);
+    }
+
+    void read_geometry(ondemand::object& object, OutlineFeature& feature, int depth) {
+        std::string type;
+        PendingGeometry geometry;
+        for (auto field : object) {
+            const std::string key = key_of(field);
+            ondemand::value value;
+            need(field.value().get(value), feature_label() + ": unreadable value");
+            if (key == "type") {
+                type = string_of(value, "\"type\" is not a string");
+            } else if (key == "geometries") {
+                if (depth >= kMaxCollectionDepth)
+                    throw StructureError{feature_label() + ": GeometryCollections nested too deep"};
+                geometry.has_geometries = true;
+                ondemand::array members;
+                need(value.get_array().get(members), feature_label() + ": \"geometries\" is not an array");
+                for (auto member : members) {
+                    ondemand::object member_object;
+                    need(member.get_object().get(member_object),
+                         feature_label() + ": a GeometryCollection member is not an object");
+                    read_geometry(member_object, feature, depth + 1);
                 }
+            } else {
+                read_geometry_field(key, value, geometry, feature);
             }
+        }
+        apply_geometry(type, geometry, feature);
+    }
+
+    void read_geometry_field(const std::string& key, ondemand::value& value, PendingGeometry& geometry,
+                             OutlineFeature&) {
+        if (key != "coordinates") return;
+        geometry.has_coordinates = true;
+        ondemand::array coordinates;
+        need(value.get_array().get(coordinates), feature_label() + ": \"coordinates\" is not an array");
+        GeoPoint point;
+        read_coordinates(coordinates, 0, true, geometry, point);
+    }
+
+    // Reads one array of "coordinates" at nesting `depth`: either a position
+    // (numbers; true, with `point` set) or an array of arrays. An array of
+    // positions is a ring and is collected with its depth; `first` says
+    // whether it is the first member of the array around it.
+    bool read_coordinates(ondemand::array& array, int depth, bool first, PendingGeometry& geometry, GeoPoint& point) {
+        if (depth > kMaxCoordinateDepth) throw StructureError{feature_label() + ": \"coordinates\" nested too deep"};
+        enum class Kind { unknown, position, ring, nest } kind = Kind::unknown;
+        auto is = [&](Kind k) {
+            if (kind != Kind::unknown && kind != k)
+                throw StructureError{feature_label() + ": \"coordinates\" mix numbers, positions and rings"};
+            kind = k;
+        };
+        GeoRing ring;
+        double numbers[2] = {0, 0};
+        size_t count = 0;
+        for (auto element : array) {
+            ondemand::value value;
+            need(element.get(value), feature_label() + ": unreadable coordinate");
+            ondemand::json_type type;
+            need(value.type().get(type), feature_label() + ": unreadable coordinate");
+            if (type == ondemand::json_type::number) {
+                is(Kind::position);
+                double d = 0;
+                need(value.get_double().get(d), feature_label() + ": a coordinate is not a number");
+                if (count < 2) numbers[count] = d;  // an altitude, if any, is not needed
+                ++count;
+            } else if (type == ondemand::json_type::array) {
+                ondemand::array inner;
+                need(value.get_array().get(inner), feature_label() + ": unreadable coordinates");
+                GeoPoint p;
+                const bool inner_first = kind == Kind::unknown;
+                if (read_coordinates(inner, depth + 1, inner_first, geometry, p)) {
+                    is(Kind::ring);
+                    ring.push_back(p);
+                } else {
+                    is(Kind::nest);
+                }
+            } else {
+                throw StructureError{feature_label() + ": \"coordinates\" hold something other than numbers and arrays"};
+            }
+        }
+        if (kind == Kind::position) {
+            if (count < 2) throw StructureError{feature_label() + ": a position with fewer than two numbers"};
+            point = GeoPoint{numbers[0], numbers[1]};
+            return true;
+        }
+        if (kind == Kind::ring) geometry.rings.push_back(CollectedRing{depth, first, std::move(ring)});
+        return false;
+    }
+
+    // Once a geometry's type is known: a Polygon's rings stand at depth 1
+    // and a MultiPolygon's at depth 2; the first ring of each polygon is its
+    // exterior and competes for the outline, the holes after it do not.
+    void apply_geometry(const std::string& type, PendingGeometry& geometry, OutlineFeature& feature) {
+        if (type.empty()) throw StructureError{feature_label() + ": an object without a \"type\""};
+        if (feature.geometry.empty() || feature.geometry == "GeometryCollection" || type == "GeometryCollection")
+            feature.geometry = type;
+        if (type == "Polygon" || type == "MultiPolygon") {
+            if (!geometry.has_coordinates)
+                throw StructureError{feature_label() + ": a " + type + " without \"coordinates\""};
+            const int ring_depth = type == "Polygon" ? 1 : 2;
+            for (CollectedRing& collected : geometry.rings) {
+                if (collected.depth != ring_depth)
+                    throw StructureError{feature_label() + ": a " + type + "'s \"coordinates\" are not nested as " +
+                                         (ring_depth == 1 ? "rings of positions" : "polygons of rings of positions")};
+                for (const GeoPoint& p : collected.ring) check_degrees(p.lon, p.lat, source_.path + ": " + feature_label());
+            }
+            for (CollectedRing& collected : geometry.rings)
+                if (collected.first) feature.offer_outer_ring(std::move(collected.ring));
         } else if (type == "GeometryCollection") {
-            if (depth >= kMaxCollectionDepth) throw StructureError{feature_label() + ": GeometryCollections nested too deep"};
-            ondemand::array members;
-            need(geometry["geometries"].get_array().get(members), feature_label() + ": a GeometryCollection without a \"geometries\" array");
-            for (auto member : members) {
-                ondemand::object member_object;
-                need(member.get_object().get(member_object), feature_label() + ": a GeometryCollection member is not an object");
-                read_geometry_fields(member_object, type_of(member_object), feature, depth + 1);
-            }
-        } else if (type == "Point" || type == "MultiPoint" || type == "LineString" || type == "MultiLineString") {
-            // No area to outline; the feature is listed but cannot be chosen.
-        } else {
+            if (!geometry.has_geometries)
+                throw StructureError{feature_label() + ": a GeometryCollection without \"geometries\""};
+        } else if (type != "Point" && type != "MultiPoint" && type != "LineString" && type != "MultiLineString") {
             throw StructureError{feature_label() + ": \"" + type + "\" is not a GeoJSON geometry type"};
         }
-    }
-
-    // A polygon's first ring is its exterior; the rest are holes, which are
-    // read only to check their coordinates.
-    void read_polygon(ondemand::array& rings, OutlineFeature& feature) {
-        bool exterior = true;
-        for (auto ring_value : rings) {
-            ondemand::array positions;
-            need(ring_value.get_array().get(positions), feature_label() + ": a polygon ring is not an array of positions");
-            GeoRing ring;
-            for (auto position_value : positions) ring.push_back(read_position(position_value));
-            if (exterior) feature.offer_outer_ring(std::move(ring));
-            exterior = false;
-        }
-    }
-
-    GeoPoint read_position(simdjson::simdjson_result<ondemand::value> value) {
-        ondemand::array numbers;
-        need(value.get_array().get(numbers), feature_label() + ": a position is not an array of numbers");
-        double values[2] = {0, 0};
-        size_t count = 0;
-        for (auto number : numbers) {
-            double d = 0;
-            need(number.get_double().get(d), feature_label() + ": a position holds something other than numbers");
-            if (count < 2) values[count] = d;  // an altitude, if any, is not needed
-            ++count;
-        }
-        if (count < 2) throw StructureError{feature_label() + ": a position with fewer than two numbers"};
-        check_degrees(values[0], values[1], source_.path + ": " + feature_label());
-        return GeoPoint{values[0], values[1]};
+        // Points and lines enclose no area: the feature is listed but cannot
+        // be chosen.
     }
 
     OutlineSource& source_;
@@ -250,5 +360,11 @@ OutlineSource read_geojson_outline(std::string_view bytes, const std::string& pa
     } catch (const simdjson::simdjson_error& e) {
         throw OutlineError(path + ": " + where() + "malformed JSON (" + e.what() + ")");
     }
+    // The root was read to its end, members and all; anything but white
+    // space after it is not part of one JSON document.
+    const char* rest = nullptr;
+    if (doc.current_location().get(rest) == simdjson::SUCCESS && rest >= text.data() &&
+        rest < text.data() + text.size() && rest[0] != ' ' && rest[0] != '\n' && rest[0] != '\r' && rest[0] != '\t')
+        throw OutlineError(path + ": " + where() + "text after the end of the JSON document");
     return source;
 }
