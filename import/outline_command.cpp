@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <memory>
 #include <vector>
 
 #include "data/output_file.h"
@@ -32,22 +31,42 @@ bool has_extension(const std::string& path, const char* extension) {
     return path.size() > n && lower(path.substr(path.size() - n)) == extension;
 }
 
-// Reads up to `limit` bytes of `path` ("-": standard input) into `out`.
-void read_bytes(const std::string& path, size_t limit, std::string& out) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(path == "-" ? stdin : std::fopen(path.c_str(), "rb"),
-                                               path == "-" ? [](FILE*) { return 0; } : std::fclose);
-    if (!file) throw OutlineError(path + ": cannot open: " + std::strerror(errno));
-    struct stat info {};
-    if (fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode))
-        throw OutlineError(path + ": cannot read: is a directory");
-    char buffer[1 << 16];
-    while (out.size() < limit) {
-        const size_t got = std::fread(buffer, 1, std::min(sizeof buffer, limit - out.size()), file.get());
-        out.append(buffer, got);
-        if (got == 0) break;
+// A boundary file ("-": standard input) read in two steps: the head, to
+// tell its kind, then, when it is GeoJSON, the rest.
+class InputBytes {
+public:
+    explicit InputBytes(const std::string& path) : path_(path) {
+        file_ = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+        if (file_ == nullptr) throw OutlineError(path + ": cannot open: " + std::strerror(errno));
+        struct stat info {};
+        if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
+            close();
+            throw OutlineError(path + ": cannot read: is a directory");
+        }
     }
-    if (std::ferror(file.get())) throw OutlineError(path + ": cannot read: " + std::strerror(errno));
-}
+    ~InputBytes() { close(); }
+    InputBytes(const InputBytes&) = delete;
+    InputBytes& operator=(const InputBytes&) = delete;
+
+    // Appends to `out` until it holds `limit` bytes or the input ends.
+    void read_up_to(size_t limit, std::string& out) {
+        char buffer[1 << 16];
+        while (out.size() < limit) {
+            const size_t got = std::fread(buffer, 1, std::min(sizeof buffer, limit - out.size()), file_);
+            out.append(buffer, got);
+            if (got == 0) break;
+        }
+        if (std::ferror(file_)) throw OutlineError(path_ + ": cannot read: " + std::strerror(errno));
+    }
+
+private:
+    void close() {
+        if (file_ != nullptr && file_ != stdin) std::fclose(file_);
+        file_ = nullptr;
+    }
+    std::string path_;
+    FILE* file_ = nullptr;
+};
 
 // True when `a` and `b` name the same existing file.
 bool same_file(const std::string& a, const std::string& b) {
@@ -73,8 +92,9 @@ std::string catalogue_refusal(const std::string& path, InputLayout layout) {
 }
 
 OutlineSource read_boundary(const std::string& path) {
+    InputBytes input(path);
     std::string bytes;
-    read_bytes(path, kSniffBytes, bytes);
+    input.read_up_to(kSniffBytes, bytes);
     const InputLayout layout = sniff_layout(bytes);
     if (layout == InputLayout::shapefile || (path != "-" && (has_extension(path, ".shp") || has_extension(path, ".shx")))) {
         if (path == "-")
@@ -90,7 +110,7 @@ OutlineSource read_boundary(const std::string& path) {
     if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline)
         throw OutlineError(path + ": neither GeoJSON nor a shapefile (.shp); an outline is made from one of those");
 
-    read_bytes(path, SIZE_MAX, bytes);
+    input.read_up_to(SIZE_MAX, bytes);
     OutlineSource source = read_geojson_outline(bytes, path);
     // A feed of point events is a catalogue, whichever way it begins.
     const bool any_polygon = std::any_of(source.features.begin(), source.features.end(),
@@ -152,6 +172,8 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
     try {
         if (!(request.margin >= 0) || !std::isfinite(request.margin))
             throw OutlineError("--margin must be a number of degrees, 0 or more", 2);
+        if (request.index && *request.index < 1)
+            throw OutlineError("--index " + std::to_string(*request.index) + ": features are numbered from 1", 2);
         if (request.output != "-") {
             for (const std::string& input : files_read(request))
                 if (same_file(input, request.output))
@@ -174,19 +196,22 @@ void add_outline_command(CLI::App& app, int* status) {
         "outline",
         "Make the viewer's region outline from a boundary file (GeoJSON or ESRI shapefile), or the box around a "
         "catalogue's events");
-    command->usage(
-        "sismap-import outline [--where FIELD=VALUE | --index N] INPUT OUTPUT\n"
-        "       sismap-import outline --box CATALOGUE [--margin D] OUTPUT");
+    command->footer(
+        "Usage:\n"
+        "  sismap-import outline [--where FIELD=VALUE | --index N] INPUT OUTPUT\n"
+        "  sismap-import outline --box CATALOGUE [--margin D] OUTPUT\n"
+        "INPUT is GeoJSON (FeatureCollection, Feature, Polygon or MultiPolygon) or an ESRI shapefile (.shp with\n"
+        "its .shx and .dbf), in longitude/latitude degrees. Of several features, choose one; without a choice\n"
+        "they are listed. The outline is the largest outer ring, rounded to whole degrees. OUTPUT may be -.\n"
+        "Exit status: 0 written, 1 bad input, 2 bad command line.");
     auto request = std::make_shared<OutlineRequest>();
     auto paths = std::make_shared<std::vector<std::string>>();
     CLI::Option* where = command->add_option("--where", request->where,
                                              "Choose the feature whose property or attribute FIELD is VALUE");
-    CLI::Option* index = command->add_option("--index", request->index, "Choose the N-th feature of the listing (from 1)")
-                             ->check(CLI::PositiveNumber);
+    CLI::Option* index = command->add_option("--index", request->index, "Choose the N-th feature of the listing (from 1)");
     CLI::Option* box = command->add_option("--box", request->box,
                                            "Write the whole-degree rectangle around the events of CATALOGUE instead");
-    CLI::Option* margin = command->add_option("--margin", request->margin, "Widen the --box rectangle by D degrees")
-                              ->check(CLI::NonNegativeNumber);
+    CLI::Option* margin = command->add_option("--margin", request->margin, "Widen the --box rectangle by D degrees");
     where->excludes(index);
     box->excludes(where)->excludes(index);
     margin->needs(box);

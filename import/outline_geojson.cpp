@@ -160,7 +160,7 @@ private:
     // written); `present` is false for null, objects and arrays.
     static std::string scalar_text(ondemand::value& value, bool& present) {
         present = false;
-        ondemand::json_type type;
+        ondemand::json_type type{};
         need(value.type().get(type), "unreadable value");
         switch (type) {
             case ondemand::json_type::string:
@@ -256,7 +256,7 @@ private:
         for (auto element : array) {
             ondemand::value value;
             need(element.get(value), feature_label() + ": unreadable coordinate");
-            ondemand::json_type type;
+            ondemand::json_type type{};
             need(value.type().get(type), feature_label() + ": unreadable coordinate");
             if (type == ondemand::json_type::number) {
                 is(Kind::position);
