@@ -58,7 +58,7 @@ struct Magnitude {
 
 // What one <event> holds that the importer needs.
 struct EventParts {
-    int line = 0;
+    long line = 0;
     std::string type;
     std::string preferred_origin;
     std::string preferred_magnitude;
@@ -84,6 +84,12 @@ std::string_view trimmed(const std::string& text) {
     return std::string_view(text).substr(begin, end - begin);
 }
 
+// The line of the reader's current node (the parser itself reads ahead).
+long node_line(xmlTextReaderPtr reader) {
+    const xmlNodePtr node = xmlTextReaderCurrentNode(reader);
+    return node != nullptr ? xmlGetLineNo(node) : 0;
+}
+
 // The reader's state for one file.
 class QuakemlReader {
 public:
@@ -104,8 +110,10 @@ public:
         while ((result = xmlTextReaderRead(reader.get())) == 1) step(reader.get());
         if (!read_error_.empty()) throw ImportError(name_ + ": " + read_error_);
         if (result < 0 || !xml_error_.empty()) {
-            throw ImportError(name_ + ":" + std::to_string(error_line_) + ": not well-formed XML: " +
-                              (xml_error_.empty() ? std::string("unreadable") : xml_error_));
+            // libxml2 words a file cut short in many ways; say it plainly.
+            throw ImportError(name_ + ":" + std::to_string(error_line_) + ": not well-formed XML" +
+                              (input_ended_ ? " (the file ends early or has content after the document)" : "") +
+                              ": " + (xml_error_.empty() ? std::string("unreadable") : xml_error_));
         }
         if (!seen_root_) throw ImportError(name_ + ": no XML element at all");
     }
@@ -114,7 +122,9 @@ private:
     static int read_callback(void* context, char* buffer, int length) {
         auto* self = static_cast<QuakemlReader*>(context);
         try {
-            return static_cast<int>(self->read_(buffer, static_cast<size_t>(length)));
+            const size_t got = self->read_(buffer, static_cast<size_t>(length));
+            if (got == 0) self->input_ended_ = true;
+            return static_cast<int>(got);
         } catch (const ImportError& e) {
             self->read_error_ = e.what();
             return -1;
@@ -154,7 +164,7 @@ private:
         if (!seen_root_) {
             seen_root_ = true;
             if (local == nullptr || std::strcmp(local, "quakeml") != 0)
-                throw ImportError(name_ + ":" + std::to_string(xmlTextReaderGetParserLineNumber(reader)) +
+                throw ImportError(name_ + ":" + std::to_string(node_line(reader)) +
                                   ": the root element is <" + (local ? local : "?") + ">, not QuakeML's <quakeml>");
             return;
         }
@@ -164,10 +174,10 @@ private:
             if (bed && std::strcmp(local, "event") == 0 && !empty) {
                 event_depth_ = depth;
                 event_ = EventParts();
-                event_.line = xmlTextReaderGetParserLineNumber(reader);
+                event_.line = node_line(reader);
             } else if (bed && std::strcmp(local, "event") == 0) {
                 event_ = EventParts();
-                event_.line = xmlTextReaderGetParserLineNumber(reader);
+                event_.line = node_line(reader);
                 finish_event();
             }
             return;
@@ -269,6 +279,7 @@ private:
     std::string read_error_;
     std::string xml_error_;
     int error_line_ = 0;
+    bool input_ended_ = false;
     bool seen_root_ = false;
     int event_depth_ = -1;  // depth of the open <event>, -1 outside one
     std::array<Tag, 4> path_{};

@@ -1,0 +1,56 @@
+// The key test: one week of data-centre events in all four layouts imports
+// to the same bytes, oldest first; and the layout guess.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "import_test_support.h"
+
+std::string read_test_file(const std::string& name) {
+    std::ifstream in(std::string(IMPORT_TEST_DATA) + "/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in) ADD_FAILURE() << "cannot read test file " << name;
+    return bytes.str();
+}
+
+namespace {
+
+TEST(Week, AllFourLayoutsGiveTheSameCatalogue) {
+    const std::string expected = read_test_file("week_expected.txt");
+    struct Layout {
+        const char* name;
+        InputLayout layout;
+        CatalogueFormat format;
+    };
+    const Layout files[] = {{"week.csv", InputLayout::csv, CatalogueFormat::csv},
+                            {"week.txt", InputLayout::fdsn_text, CatalogueFormat::fdsn},
+                            {"week.geojson", InputLayout::geojson, CatalogueFormat::geojson},
+                            {"week.xml", InputLayout::quakeml, CatalogueFormat::quakeml}};
+    for (const auto& [name, layout, format] : files) {
+        const std::string input = read_test_file(name);
+        ImportCounts counts;
+        EXPECT_EQ(import_text(input, Selection(), &counts), expected) << name;
+        EXPECT_EQ(counts.layout, layout) << name;
+        EXPECT_EQ(counts.read, 10u) << name;
+        EXPECT_EQ(counts.kept, 7u) << name;
+        // From the file, with the layout forced: the same events.
+        EXPECT_EQ(read_catalogue_file(std::string(IMPORT_TEST_DATA) + "/" + name, format, Selection(), nullptr).size(),
+                  7u)
+            << name;
+    }
+}
+
+TEST(Week, OutlinesAndTheViewersOwnLayoutAreRefused) {
+    const std::string shapefile("\x00\x00\x27\x0a\x00\x00\x00\x00", 8);
+    EXPECT_EQ(sniff_layout(shapefile), InputLayout::shapefile);
+    EXPECT_NE(import_error(shapefile).find("sismap-import outline"), std::string::npos);
+    EXPECT_NE(import_error(read_test_file("week_expected.txt")).find("already in the viewer's layout"),
+              std::string::npos);
+    EXPECT_NE(import_error("just some words\n").find("name it with --format"), std::string::npos);
+    EXPECT_EQ(sniff_layout("\xEF\xBB\xBF  \n<?xml"), InputLayout::quakeml);
+    EXPECT_EQ(sniff_layout("EventID|Time|Latitude\n"), InputLayout::fdsn_text);
+}
+
+}  // namespace
