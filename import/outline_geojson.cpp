@@ -75,7 +75,7 @@ public:
             } else if (key == "id") {
                 id = scalar_text(value, has_id);
             } else {
-                read_geometry_field(key, value, geometry, pending);
+                read_geometry_field(key, value, geometry, pending, 0);
             }
         }
         if (type == "FeatureCollection") {
@@ -209,27 +209,31 @@ private:
             need(field.value().get(value), feature_label() + ": unreadable value");
             if (key == "type") {
                 type = string_of(value, "\"type\" is not a string");
-            } else if (key == "geometries") {
-                if (depth >= kMaxCollectionDepth)
-                    throw StructureError{feature_label() + ": GeometryCollections nested too deep"};
-                geometry.has_geometries = true;
-                ondemand::array members;
-                need(value.get_array().get(members), feature_label() + ": \"geometries\" is not an array");
-                for (auto member : members) {
-                    ondemand::object member_object;
-                    need(member.get_object().get(member_object),
-                         feature_label() + ": a GeometryCollection member is not an object");
-                    read_geometry(member_object, feature, depth + 1);
-                }
             } else {
-                read_geometry_field(key, value, geometry, feature);
+                read_geometry_field(key, value, geometry, feature, depth);
             }
         }
         apply_geometry(type, geometry, feature);
     }
 
+    // The members of a geometry besides its "type": "coordinates", and the
+    // "geometries" of a GeometryCollection at nesting `depth`.
     void read_geometry_field(const std::string& key, ondemand::value& value, PendingGeometry& geometry,
-                             OutlineFeature&) {
+                             OutlineFeature& feature, int depth) {
+        if (key == "geometries") {
+            if (depth >= kMaxCollectionDepth)
+                throw StructureError{feature_label() + ": GeometryCollections nested too deep"};
+            geometry.has_geometries = true;
+            ondemand::array members;
+            need(value.get_array().get(members), feature_label() + ": \"geometries\" is not an array");
+            for (auto member : members) {
+                ondemand::object member_object;
+                need(member.get_object().get(member_object),
+                     feature_label() + ": a GeometryCollection member is not an object");
+                read_geometry(member_object, feature, depth + 1);
+            }
+            return;
+        }
         if (key != "coordinates") return;
         geometry.has_coordinates = true;
         ondemand::array coordinates;

@@ -41,8 +41,9 @@ std::string read_file(const std::string& path) {
 
 namespace {
 
+// Turned as converters turn rings, keeping the first vertex first.
 GeoRing oriented(GeoRing ring, bool clockwise) {
-    if ((signed_degree_area(ring) < 0) != clockwise) std::reverse(ring.begin(), ring.end());
+    if ((signed_degree_area(ring) < 0) != clockwise) std::reverse(ring.begin() + 1, ring.end());
     return ring;
 }
 
