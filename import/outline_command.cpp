@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <iostream>
 #include <vector>
 
@@ -95,6 +96,13 @@ OutlineSource read_boundary(const std::string& path) {
     InputBytes input(path);
     std::string bytes;
     input.read_up_to(kSniffBytes, bytes);
+    // Two inputs users reach for that are neither kind: boundaries are
+    // often downloaded zipped, and an outline may already be the viewer's.
+    if (bytes.compare(0, 4, "PK\x03\x04") == 0)
+        throw OutlineError(path + ": is a zip archive; unzip it and give the .shp or .geojson inside");
+    const std::string_view head = std::string_view(bytes).substr(bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    if (head.substr(0, 8) == "lat,lon\n" || head.substr(0, 9) == "lat,lon\r\n")
+        throw OutlineError(path + ": is already an outline in the viewer's layout; nothing to convert");
     const InputLayout layout = sniff_layout(bytes);
     if (layout == InputLayout::shapefile || (path != "-" && (has_extension(path, ".shp") || has_extension(path, ".shx")))) {
         if (path == "-")
