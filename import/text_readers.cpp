@@ -2,6 +2,7 @@
 #include "import/text_readers.h"
 
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "import/iso_time.h"
@@ -96,7 +97,9 @@ private:
     bool quoting_;
     size_t pos_ = 0;
     size_t line_ = 1;
-    std::vector<std::string> storage_;
+    // A deque: adding a string never moves the earlier ones, whose views
+    // the current record's fields may be.
+    std::deque<std::string> storage_;
 };
 
 bool same_name(std::string_view a, std::string_view b) {

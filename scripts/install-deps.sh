@@ -5,7 +5,8 @@ set -eu
 
 packages="g++ clang cmake make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev
 freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev xvfb xauth xdotool imagemagick
-libclang-rt-14-dev valgrind python3"
+libclang-rt-14-dev valgrind python3
+libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev python3-pandas"
 # sismap-import's outline mode reads shapefiles with shapelib.
 packages="$packages libshp-dev"
 

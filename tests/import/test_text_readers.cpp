@@ -33,6 +33,11 @@ TEST(CsvReader, QuotedFieldsHoldCommasQuotesAndLineBreaks) {
     EXPECT_EQ(counts.bad, 1u);
     // The line break inside the first row's place moves the later lines on.
     EXPECT_EQ(import_error(text), "in:6: latitude \"bad\" is not a number");
+
+    // Several fields with doubled quotes in one record: each keeps its text.
+    EXPECT_EQ(import_text("\"a \"\"1\"\"\",\"b \"\"2\"\"\",\"c \"\"3\"\"\",\"ti\"\"me\",time,latitude,longitude,mag\n"
+                          "\"x\"\"\",\"y\"\"\",\"z\"\"\",\"w\"\"\",2019-07-06T03:19:53Z,1,2,3\n"),
+              std::string(kViewerCatalogueHeader) + "2019,07,06,031953.00,1.0000,2.0000,3.00\n");
 }
 
 TEST(CsvReader, StrictByDefaultWithFileAndLine) {
