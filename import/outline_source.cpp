@@ -5,7 +5,11 @@
 
 void OutlineFeature::offer_outer_ring(GeoRing&& ring) {
     ++polygon_count;
-    if (largest_ring.empty() || ring_area(ring) > ring_area(largest_ring)) largest_ring = std::move(ring);
+    const double area = ring_area(ring);
+    if (largest_ring.empty() || area > largest_area) {
+        largest_ring = std::move(ring);
+        largest_area = area;
+    }
 }
 
 void check_degrees(double lon, double lat, const std::string& where) {

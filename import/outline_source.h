@@ -31,6 +31,7 @@ struct OutlineFeature {
     // The outer ring of largest area among the feature's polygons; empty
     // when the feature has no polygon.
     GeoRing largest_ring;
+    double largest_area = 0;   // ring_area(largest_ring)
     size_t polygon_count = 0;  // outer rings seen
     std::string geometry;      // the geometry's kind, e.g. "MultiPolygon", "Point", "null"
 
