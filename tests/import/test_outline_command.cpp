@@ -202,8 +202,10 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
     EXPECT_EQ(read_file(scratch_.path("ok.dbf")), table);
 }
 
-int run_binary(const std::string& arguments) {
-    const int status = std::system((std::string(SISMAP_IMPORT_BINARY) + " outline " + arguments + " >/dev/null 2>&1").c_str());
+// Runs `sismap-import outline ARGUMENTS` through the shell; `streams` are
+// its redirections.
+int run_binary(const std::string& arguments, const std::string& streams = ">/dev/null 2>&1") {
+    const int status = std::system((std::string(SISMAP_IMPORT_BINARY) + " outline " + arguments + " " + streams).c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -218,6 +220,9 @@ TEST_F(OutlineCommand, BinaryExitCodes) {
     EXPECT_EQ(run_binary(states_), 2);
     EXPECT_EQ(run_binary("--box " + week("week.csv") + out), 0);
     EXPECT_EQ(read_file(output_), "lat,lon\n-16,-173\n62,-173\n62,180\n-16,180\n");
+    // GeoJSON from standard input to standard output.
+    EXPECT_EQ(run_binary("--where NAME=Kansas - -", "<" + states_ + " >" + output_ + " 2>/dev/null"), 0);
+    EXPECT_EQ(read_file(output_), "lat,lon\n40,-102\n40,-99\n40,-95\n39,-95\n37,-95\n37,-99\n37,-102\n39,-102\n");
 }
 
 }  // namespace
