@@ -68,22 +68,14 @@ int run(const Options& options, const Selection& selection) {
         ProgressBar bar(!options.quiet && stderr_is_terminal());
         events = read_catalogue_file(options.input, kFormats.at(options.format), selection, &counts,
                                      [&bar](uint64_t read) { bar.update(read, 0, "events read"); });
-    } catch (const ImportError& e) {
+        sort_events(events);
+        write_catalogue(events, [&output](std::string_view text) { output.write(text); });
+    } catch (const std::exception& e) {
+        // A bad input (ImportError) or the system giving out (memory): the
+        // output's temporary file goes with `output`, the target stays.
         std::fprintf(stderr, "sismap-import: %s\n", e.what());
         return 1;
     }
-
-    sort_events(events);
-    constexpr size_t kChunk = size_t{1} << 20;
-    std::string text = kViewerCatalogueHeader;
-    for (const QuakeEvent& event : events) {
-        append_event_line(event, text);
-        if (text.size() >= kChunk) {
-            output.write(text);
-            text.clear();
-        }
-    }
-    output.write(text);
     if (!output.commit(&error)) {
         std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
         return 1;

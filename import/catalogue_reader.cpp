@@ -2,6 +2,7 @@
 #include "import/catalogue_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,7 +39,22 @@ public:
     InputStream(const InputStream&) = delete;
     InputStream& operator=(const InputStream&) = delete;
     ~InputStream() {
+        if (mapped_ != nullptr) ::munmap(mapped_, mapped_size_);
         if (owned_) ::close(fd_);
+    }
+
+    // The whole of a regular, non-empty file mapped into memory (read-only,
+    // no copy), or false for anything else (standard input, a pipe).
+    bool map_whole(std::string_view* bytes) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return false;
+        void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd_, 0);
+        if (data == MAP_FAILED) return false;
+        ::madvise(data, static_cast<size_t>(info.st_size), MADV_SEQUENTIAL);
+        mapped_ = data;
+        mapped_size_ = static_cast<size_t>(info.st_size);
+        *bytes = std::string_view(static_cast<const char*>(data), mapped_size_);
+        return true;
     }
 
     // The first `want` bytes (fewer when the input is shorter), kept for
@@ -100,9 +116,16 @@ private:
     int fd_ = -1;
     bool owned_ = false;
     bool at_end_ = false;
+    void* mapped_ = nullptr;
+    size_t mapped_size_ = 0;
     std::string head_;
     size_t head_used_ = 0;
 };
+
+// Fewer bytes than any real row or feature takes: reserving the event list
+// from the input's size then costs no copy as it fills (and untouched
+// reserved memory is never resident).
+constexpr size_t kBytesPerEventAtLeast = 64;
 
 InputLayout forced_layout(CatalogueFormat format) {
     switch (format) {
@@ -165,9 +188,18 @@ std::vector<QuakeEvent> read_catalogue_file(const std::string& path, CatalogueFo
     if (tally.layout == InputLayout::quakeml) {
         read_quakeml_catalogue([&](char* buffer, size_t room) { return input.read(buffer, room); }, name, sink);
     } else {
-        std::string bytes;
-        input.read_rest(bytes, simdjson::SIMDJSON_PADDING);
-        read_text_layout(tally.layout, bytes, bytes.capacity(), name, sink);
+        // A file is mapped where it can be (no copy); GeoJSON needs spare
+        // bytes after the text, which only a copy has.
+        std::string_view mapped;
+        if (tally.layout != InputLayout::geojson && input.map_whole(&mapped)) {
+            events.reserve(mapped.size() / kBytesPerEventAtLeast);
+            read_text_layout(tally.layout, mapped, mapped.size(), name, sink);
+        } else {
+            std::string bytes;
+            input.read_rest(bytes, simdjson::SIMDJSON_PADDING);
+            events.reserve(bytes.size() / kBytesPerEventAtLeast);
+            read_text_layout(tally.layout, bytes, bytes.capacity(), name, sink);
+        }
     }
     return events;
 }

@@ -14,7 +14,10 @@ namespace {
 class RecordSplitter {
 public:
     RecordSplitter(std::string_view text, const std::string& name, char separator, bool quoting)
-        : text_(text), name_(name), separator_(separator), quoting_(quoting) {}
+        : text_(text), name_(name), separator_(separator), quoting_(quoting) {
+        ends_field_[static_cast<unsigned char>(separator)] = true;
+        ends_field_[static_cast<unsigned char>('\n')] = true;
+    }
 
     bool at_end() const { return pos_ >= text_.size(); }
     // The line the next record starts on, counting from 1.
@@ -35,7 +38,7 @@ public:
                 const size_t start = pos_;
                 const char* const base = text_.data();
                 size_t end = start;
-                while (end < text_.size() && base[end] != separator_ && base[end] != '\n') ++end;
+                while (end < text_.size() && !ends_field_[static_cast<unsigned char>(base[end])]) ++end;
                 pos_ = end;
                 size_t field_end = end;
                 if (field_end > start && base[field_end - 1] == '\r' && (end == text_.size() || base[end] == '\n'))
@@ -95,6 +98,7 @@ private:
     const std::string& name_;
     char separator_;
     bool quoting_;
+    bool ends_field_[256] = {};  // the bytes that end an unquoted field
     size_t pos_ = 0;
     size_t line_ = 1;
     // A deque: adding a string never moves the earlier ones, whose views
@@ -199,10 +203,17 @@ std::string_view without_bom(std::string_view text) {
     return text;
 }
 
-}  // namespace
+// How the two text layouts differ.
+struct Dialect {
+    char separator;
+    bool quoting;          // RFC 4180 quoted fields
+    bool hash_lines;       // the header starts with "#" and later "#" lines are comments
+    const char* type_name;
+    std::initializer_list<const char*> magnitude_names;
+};
 
-void read_csv_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    RecordSplitter splitter(without_bom(text), name, ',', true);
+void read_delimited(std::string_view text, const std::string& name, const Dialect& dialect, EventSink& sink) {
+    RecordSplitter splitter(without_bom(text), name, dialect.separator, dialect.quoting);
     std::vector<std::string_view> fields;
     size_t header_line = 0;
     do {
@@ -210,37 +221,32 @@ void read_csv_catalogue(std::string_view text, const std::string& name, EventSin
         header_line = splitter.line();
         splitter.next(fields);
     } while (blank_record(fields));
-    const Columns columns = find_columns(fields, splitter.where(header_line), "type", {"mag", "magnitude"});
-    while (!splitter.at_end()) {
-        const size_t line = splitter.line();
-        splitter.next(fields);
-        if (blank_record(fields)) continue;
-        take_row(fields, columns, splitter, line, sink);
-    }
-}
-
-void read_fdsn_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    RecordSplitter splitter(without_bom(text), name, '|', false);
-    std::vector<std::string_view> fields;
-    size_t header_line = 0;
-    do {
-        if (splitter.at_end()) throw ImportError(name + ": no header line: the file is empty");
-        header_line = splitter.line();
-        splitter.next(fields);
-    } while (blank_record(fields));
-    // The header line starts with "#", which is not part of the first name.
-    if (!fields.empty()) {
+    // A "#" that starts the header is not part of the first name.
+    if (dialect.hash_lines) {
         std::string_view& first = fields[0];
         first = trim_blanks(first);
         if (!first.empty() && first.front() == '#') first.remove_prefix(1);
     }
-    const Columns columns = find_columns(fields, splitter.where(header_line), "eventtype", {"magnitude"});
+    const Columns columns =
+        find_columns(fields, splitter.where(header_line), dialect.type_name, dialect.magnitude_names);
     while (!splitter.at_end()) {
         const size_t line = splitter.line();
         splitter.next(fields);
         if (blank_record(fields)) continue;
-        // Further "#" lines are comments.
-        if (!fields.empty() && !trim_blanks(fields[0]).empty() && trim_blanks(fields[0]).front() == '#') continue;
+        if (dialect.hash_lines) {
+            const std::string_view first = trim_blanks(fields[0]);
+            if (!first.empty() && first.front() == '#') continue;
+        }
         take_row(fields, columns, splitter, line, sink);
     }
+}
+
+}  // namespace
+
+void read_csv_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
+    read_delimited(text, name, Dialect{',', true, false, "type", {"mag", "magnitude"}}, sink);
+}
+
+void read_fdsn_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
+    read_delimited(text, name, Dialect{'|', false, true, "eventtype", {"magnitude"}}, sink);
 }

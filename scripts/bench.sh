@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds the benchmarks in Release mode and runs them on a generated
 # catalogue of a million events: load, peak memory and playback steps, then
-# one drawn frame in a window under a private virtual X server. Each figure
-# is printed with its baseline, the ratio and its target.
+# one drawn frame in a window under a private virtual X server, then
+# sismap-import on a generated million-event data-centre CSV against the
+# obvious pandas script, and its peak memory on a 200,000-event QuakeML file.
+# Each figure is printed with its baseline, the ratio and its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,7 +12,7 @@ repetitions=${1:-5}
 build=build-perf
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSISMAP_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target bench_sismap bench_frame -j2 >/dev/null
+cmake --build "$build" --target bench_sismap bench_frame sismap-import -j2 >/dev/null
 
 echo "Load, memory and steps"
 "$build/bench/bench_sismap" --benchmark_repetitions="$repetitions"
@@ -21,3 +23,7 @@ start_xvfb
 echo
 echo "Frame (DISPLAY=$DISPLAY)"
 "$build/bench/bench_frame" --benchmark_repetitions="$repetitions"
+
+echo
+echo "Import (sismap-import against pandas, then QuakeML peak memory)"
+/usr/bin/python3 bench/bench_import.py "$build/import/sismap-import" "$repetitions"

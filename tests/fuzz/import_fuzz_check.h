@@ -53,16 +53,18 @@ inline int run(const uint8_t* data, size_t size, CatalogueFormat format) {
         }
         check_events(events, counts, true);
         sort_events(events);
-        std::string text = kViewerCatalogueHeader;
-        for (const QuakeEvent& event : events) {
-            const size_t start = text.size();
-            append_event_line(event, text);
-            // The viewer reads lines of at most 99 characters.
-            if (text.size() - start > 99) fail("line longer than the viewer reads");
+        std::string text;
+        write_catalogue(events, [&text](std::string_view slice) { text += slice; });
+        // The viewer reads lines of at most 99 characters.
+        for (size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = text.find('\n', start);
+            if (end == std::string::npos || end - start > 99) fail("line unended or longer than the viewer reads");
         }
+        // Every event, and the closing repeat of the last one.
         DataLoader loader;
         loader.read_catalogue(text);
-        if (static_cast<size_t>(loader.record_count()) != events.size()) fail("viewer loads another number of events");
+        if (static_cast<size_t>(loader.record_count()) != events.size() + !events.empty())
+            fail("viewer loads another number of events");
     }
     return 0;
 }

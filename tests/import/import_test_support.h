@@ -8,8 +8,9 @@
 #include "import/catalogue_reader.h"
 #include "import/catalogue_writer.h"
 
-// Reads `text` as the importer would a file named "in", then sorts and
-// writes it: the whole output.
+// Reads `text` as the importer would a file named "in", then sorts it:
+// the header and the events' lines (without the closing repeat of the last
+// line that write_catalogue adds).
 inline std::string import_text(std::string_view text, const Selection& selection = Selection(),
                                ImportCounts* counts = nullptr, CatalogueFormat format = CatalogueFormat::guess) {
     std::vector<QuakeEvent> events = read_catalogue_bytes(text, "in", format, selection, counts);

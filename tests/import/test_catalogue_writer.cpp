@@ -42,6 +42,31 @@ TEST(CatalogueWriter, FieldsAreCutRoundedAndNeverZeroMagnitude) {
     EXPECT_EQ(line_of(QuakeEvent{0, 90.0, -180.0, 99.994}), "1970,01,01,000000.00,90.0000,-180.0000,99.99\n");
 }
 
+TEST(CatalogueWriter, WholeCatalogueEndsWithTheLastEventRepeated) {
+    const auto whole = [](const std::vector<QuakeEvent>& events, size_t* writes) {
+        std::string out;
+        write_catalogue(events, [&](std::string_view text) {
+            out += text;
+            ++*writes;
+        });
+        return out;
+    };
+    size_t writes = 0;
+    EXPECT_EQ(whole({}, &writes), kViewerCatalogueHeader);
+    EXPECT_EQ(whole({at(0, 1.5), at(8640000000000LL, 2.5)}, &writes),
+              std::string(kViewerCatalogueHeader) + "1970,01,01,000000.00,0.0000,0.0000,1.50\n" +
+                  "1970,04,11,000000.00,0.0000,0.0000,2.50\n" + "1970,04,11,000000.00,0.0000,0.0000,2.50\n");
+    // Across the slices the text is written in: every line once, in order.
+    std::vector<QuakeEvent> many;
+    for (int64_t i = 0; i < 16384 * 2 + 1; ++i) many.push_back(at(i * 10000, 1.0 + static_cast<double>(i % 100) / 100));
+    writes = 0;
+    const std::string text = whole(many, &writes);
+    EXPECT_EQ(writes, 3u);
+    std::string expected = kViewerCatalogueHeader;
+    for (const QuakeEvent& event : many) expected += line_of(event);
+    EXPECT_EQ(text, expected + line_of(many.back()));
+}
+
 TEST(CatalogueWriter, TheViewerLoadsEveryLineAsWritten) {
     std::mt19937_64 random(20240229);
     std::uniform_int_distribution<int64_t> time(kEarliestTimeUs, kLatestTimeUs);
