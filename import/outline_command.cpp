@@ -88,6 +88,9 @@ std::vector<std::string> files_read(const OutlineRequest& request) {
 }
 
 std::string catalogue_refusal(const std::string& path, InputLayout layout) {
+    if (layout == InputLayout::viewer)
+        return path + ": is an earthquake catalogue already in the viewer's layout, not a boundary; give it to sismap "
+                      "as its catalogue";
     return path + ": is an earthquake catalogue (" + layout_name(layout) +
            "), not a boundary; use: sismap-import catalogue " + path + " OUTPUT";
 }

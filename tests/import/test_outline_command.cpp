@@ -162,6 +162,7 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
         {"a catalogue given for an outline", plain(csv), "use: sismap-import catalogue", 1},
         {"a GeoJSON catalogue given for an outline", plain(week("week.geojson")), "use: sismap-import catalogue", 1},
         {"a QuakeML catalogue given for an outline", plain(week("week.xml")), "use: sismap-import catalogue", 1},
+        {"a catalogue in the viewer's layout", plain(week("week_expected.txt")), "already in the viewer's layout", 1},
         {"neither GeoJSON nor a shapefile", plain(text), "neither GeoJSON nor a shapefile", 1},
         {"already the viewer's outline", plain(viewer), "already an outline", 1},
         {"a zipped download", plain(zip), "unzip it", 1},
