@@ -9,9 +9,10 @@ set -eu
 # Build and run: compiler, CMake, the libraries the programs link, the
 # software GL driver and the virtual X server the sample run uses without a
 # display, xdotool and ImageMagick to drive it and take its screenshot;
-# libxml2, simdjson, CLI11 and the date library for sismap-import.
+# libxml2, simdjson, CLI11, the date library and shapelib for sismap-import.
 run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev"
+xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev
+libshp-dev"
 
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
 # runtimes, valgrind, Python for the end-to-end tests; and for the package
