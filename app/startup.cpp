@@ -12,6 +12,7 @@
 #include "app/viewer_state.h"
 #include "data/console.h"
 #include "data/data_loader.h"
+#include "data/layout_hint.h"
 #include "timeline/time_window.h"
 #include "view/controls.h"
 #include "view/scene.h"
@@ -39,6 +40,9 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path) {
     viewer.quake_count = loader.record_count();
     viewer.points = loader.take_points();
     viewer.catalogue = loader.take_records();
+    // A download given as it came loads without a word but shows nothing
+    // useful: say so on standard error, with the command that converts it.
+    report_catalogue_layout_hint(quake_path, viewer.catalogue);
     if (viewer.quake_count == 0) {
         std::string text = std::string("No earthquake entries in the file named \"") + quake_path + "\"";
         console_write(text.c_str(), 2);

@@ -1,9 +1,11 @@
 #!/bin/sh
 # Builds the benchmarks in Release mode and runs them on a generated
 # catalogue of a million events: load, peak memory and playback steps, then
-# one drawn frame in a window under a private virtual X server; then
-# sismap-record recording generated multi-year catalogues to GIF. Each figure
-# is printed with its baseline or target.
+# one drawn frame in a window under a private virtual X server, then
+# sismap-import on a generated million-event data-centre CSV against the
+# obvious pandas script, and its peak memory on a 200,000-event QuakeML file,
+# then sismap-record recording generated multi-year catalogues to GIF.
+# Each figure is printed with its baseline or its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
 cd "$(dirname "$0")/.."
@@ -11,7 +13,7 @@ repetitions=${1:-5}
 build=build-perf
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSISMAP_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target bench_sismap bench_frame bench_record sismap-record -j2 >/dev/null
+cmake --build "$build" --target bench_sismap bench_frame bench_record sismap-import sismap-record -j2 >/dev/null
 
 echo "Load, memory and steps"
 "$build/bench/bench_sismap" --benchmark_repetitions="$repetitions"
@@ -23,6 +25,10 @@ echo
 echo "Frame (DISPLAY=$DISPLAY)"
 "$build/bench/bench_frame" --benchmark_repetitions="$repetitions"
 stop_xvfb
+
+echo
+echo "Import (sismap-import against pandas, then QuakeML peak memory)"
+/usr/bin/python3 bench/bench_import.py "$build/import/sismap-import" "$repetitions"
 
 echo
 echo "Recording (sismap-record starts its own X server)"

@@ -9,18 +9,20 @@ set -eu
 # Build and run: compiler, CMake, the libraries the programs link, the
 # software GL driver and the virtual X server the sample run and
 # sismap-record use without a display, xdotool and ImageMagick to drive it
-# and take its screenshot; CLI11, giflib, libpng and FFmpeg's libraries for
+# and take its screenshot; libxml2, simdjson, CLI11, the date library and
+# shapelib for sismap-import; giflib, libpng and FFmpeg's libraries for
 # sismap-record.
 run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-xvfb xauth xdotool imagemagick libcli11-dev libgif-dev libpng-dev libavcodec-dev libavformat-dev
-libavutil-dev"
+xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev
+libshp-dev libgif-dev libpng-dev libavcodec-dev libavformat-dev libavutil-dev"
 
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
 # runtimes, valgrind, Python for the end-to-end tests; and for the package
 # test dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to compute the
-# dependencies, lintian and man; ffmpeg (ffprobe) to check recorded videos.
+# dependencies, lintian and man; pandas and GNU time for the import
+# benchmark; ffmpeg (ffprobe) to check recorded videos.
 test_packages="clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-python3 dpkg-dev file lintian man-db ffmpeg"
+python3 dpkg-dev file lintian man-db python3-pandas time ffmpeg"
 
 case "${1:-test}" in
     run) packages=$run_packages ;;

@@ -1,0 +1,115 @@
+// Recognising a data-centre download given straight to the viewer.
+#include "data/layout_hint.h"
+
+#include <cstdio>
+#include <tuple>
+
+#include "data/file_bytes.h"
+
+namespace {
+
+// Bytes of the file looked at: enough for a header and a first line.
+constexpr size_t kHeadBytes = 4096;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The first "YYYY-MM-DDThh:mm" (or with a space) in `text`, or empty.
+std::string_view first_iso_time(std::string_view text) {
+    constexpr size_t kLength = 16;
+    constexpr char kShape[] = "9999-99-99T99:99";  // 9: a digit; T: 'T' or ' '
+    for (size_t start = 0; start + kLength <= text.size(); ++start) {
+        size_t i = 0;
+        for (; i < kLength; ++i) {
+            const char c = text[start + i];
+            const char want = kShape[i];
+            if (want == '9' ? !is_digit(c) : want == 'T' ? (c != 'T' && c != ' ') : c != want) break;
+        }
+        if (i == kLength) return text.substr(start, kLength);
+    }
+    return {};
+}
+
+auto when(const QuakeRecord& r) {
+    return std::make_tuple(r.date.year, r.date.month, r.date.day, r.time.hour, r.time.minute, r.time.second,
+                           r.time.hundredths);
+}
+
+// Newest first: most steps from one entry to the next go back in time.
+bool runs_backwards(const std::vector<QuakeRecord>& records) {
+    size_t back = 0;
+    size_t forward = 0;
+    for (size_t i = 1; i < records.size(); ++i) {
+        back += when(records[i]) < when(records[i - 1]);
+        forward += when(records[i - 1]) < when(records[i]);
+    }
+    return back > 0 && back > 3 * forward;
+}
+
+// `path` as one shell word.
+std::string shell_word(const std::string& path) {
+    bool plain = !path.empty();
+    for (char c : path) {
+        plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '.' || c == '_' ||
+                          c == '-' || c == '/' || c == '+');
+    }
+    if (plain) return path;
+    std::string quoted = "'";
+    for (char c : path) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Where the converted catalogue could go: beside the download, its
+// extension replaced.
+std::string converted_name(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (has_extension ? path.substr(0, dot) : path) + "-sismap.txt";
+}
+
+}  // namespace
+
+std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
+                                  const std::vector<QuakeRecord>& records) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    size_t first = 0;
+    while (first < head.size() && (head[first] == ' ' || head[first] == '\t' || head[first] == '\r' ||
+                                   head[first] == '\n'))
+        ++first;
+    // The header and the first line after it.
+    size_t end = head.find('\n', first);
+    if (end != std::string_view::npos) end = head.find('\n', end + 1);
+    const std::string_view lines = head.substr(first, end == std::string_view::npos ? end : end - first);
+
+    std::string seen;
+    if (!lines.empty() && lines[0] == '{') {
+        seen = "it starts like a GeoJSON feed";
+    } else if (!lines.empty() && lines[0] == '<') {
+        seen = "it starts like an XML (QuakeML) file";
+    } else if (const std::string_view iso = first_iso_time(lines); !iso.empty()) {
+        seen = "ISO 8601 times such as " + std::string(iso) + " in its first lines";
+    } else if (runs_backwards(records)) {
+        seen = "its dates run backwards, newest first";
+    } else {
+        return std::string();
+    }
+    const std::string path = quake_path;
+    return "sismap: " + path + " is not in the viewer's catalogue layout (" + seen +
+           "); convert it with: sismap-import catalogue " + shell_word(path) + " " +
+           shell_word(converted_name(path));
+}
+
+void report_catalogue_layout_hint(const char* quake_path, const std::vector<QuakeRecord>& records) {
+    InputFile file;
+    if (!file.open(quake_path)) return;
+    std::string head(kHeadBytes, '\0');
+    size_t got = 0;
+    while (got < head.size()) {
+        const size_t more = file.read_some(&head[got], head.size() - got);
+        if (more == 0) break;
+        got += more;
+    }
+    head.resize(got);
+    const std::string hint = catalogue_layout_hint(quake_path, head, records);
+    if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
+}

@@ -1,0 +1,27 @@
+// The `outline` subcommand of sismap-import: a region outline for the viewer
+// from a boundary file (GeoJSON or shapefile), or the box around a catalogue.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+// What the command line asked for.
+struct OutlineRequest {
+    std::string input;                       // boundary file ("-": standard input); empty with --box
+    std::string output;                      // landscape file to write ("-": standard output)
+    std::optional<std::string> where;        // --where FIELD=VALUE
+    std::optional<long long> index;          // --index N
+    std::optional<std::string> box;          // --box CATALOGUE
+    double margin = 0;                       // --margin D
+};
+
+// Runs the outline mode; messages go to `messages`. Returns the exit status:
+// 0 written, 1 bad input or I/O failure, 2 bad option value. On any failure
+// an existing output is left as it was.
+int run_outline(const OutlineRequest& request, std::ostream& messages);
+
+// Registers `outline` on `app`; when it runs, its exit status goes to *status.
+void add_outline_command(CLI::App& app, int* status);

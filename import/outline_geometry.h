@@ -1,0 +1,65 @@
+// Geometry of region outlines: ring areas, and the reduction of a boundary
+// ring in longitude/latitude degrees to the viewer's outline of whole-degree
+// vertices (rounded, without repeats or spikes), and its text form.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// One vertex of a boundary ring, in degrees (WGS 84).
+struct GeoPoint {
+    double lon = 0;
+    double lat = 0;
+};
+using GeoRing = std::vector<GeoPoint>;
+
+// One vertex of the viewer's outline, in whole degrees.
+struct GridVertex {
+    int lat = 0;
+    int lon = 0;
+    bool operator==(const GridVertex& other) const { return lat == other.lat && lon == other.lon; }
+    bool operator!=(const GridVertex& other) const { return !(*this == other); }
+};
+inline std::ostream& operator<<(std::ostream& out, const GridVertex& v) { return out << v.lat << ',' << v.lon; }
+
+// Area enclosed by `ring` (closing repeat optional), unsigned, in units of
+// square radians of the unit sphere: the shoelace formula in Lambert's
+// cylindrical equal-area projection (x = longitude, y = sine of latitude),
+// so that islands far from the equator are not favoured over larger ones
+// nearer it. Fewer than three vertices enclose nothing.
+double ring_area(const GeoRing& ring);
+
+// Signed shoelace sum of `ring` in plain degrees: negative when the ring runs
+// clockwise with longitude to the right and latitude up.
+double signed_degree_area(const GeoRing& ring);
+
+// Rounds to the nearest integer, halves away from zero (2.5 -> 3, -2.5 -> -3).
+// Only for values inside +-180.
+int round_half_away(double value);
+
+// The outline of `ring`: every vertex rounded to whole degrees, consecutive
+// duplicates and the closing repeat of the first vertex dropped, and spikes
+// (A, B, A -> A) collapsed until none is left, around the start of the ring
+// too. Ring order is kept. The result may have fewer than three vertices;
+// callers refuse those (see distinct_vertex_count).
+std::vector<GridVertex> reduce_ring(const GeoRing& ring);
+
+// Turns a counter-clockwise `outline` (longitude to the right, latitude up)
+// clockwise, as the viewer's outlines run, keeping its first vertex first.
+// GeoJSON's exterior rings run counter-clockwise and a shapefile's outer
+// rings clockwise; this way both give the same file for the same boundary.
+void orient_clockwise(std::vector<GridVertex>& outline);
+
+// Number of different vertices in `outline`.
+size_t distinct_vertex_count(const std::vector<GridVertex>& outline);
+
+// The viewer's outline file: the header "lat,lon", then one "lat,lon" line
+// per vertex.
+std::string format_outline(const std::vector<GridVertex>& outline);
+
+// The rectangle floor(south - margin), floor(west - margin),
+// ceil(north + margin), ceil(east + margin), clipped to +-90 latitude and
+// +-180 longitude, as four vertices in ring order from the south-west corner
+// clockwise: south-west, north-west, north-east, south-east.
+std::vector<GridVertex> box_outline(double south, double west, double north, double east, double margin);

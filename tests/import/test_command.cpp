@@ -1,0 +1,212 @@
+// The real sismap-import binary: exit codes, messages, standard input and
+// output, and what a failure or a signal leaves on disk.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/program_constants.h"
+#include "import_test_support.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+std::string slurp_fd(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(got));
+    return text;
+}
+
+// Starts the binary with `args`; its standard input is a pipe (returned in
+// *input when asked for, otherwise fed `stdin_text` and closed).
+pid_t start(const std::vector<std::string>& args, int* input, int* output, int* error) {
+    int in[2], out[2], err[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(SISMAP_IMPORT_BINARY));
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    *input = in[1];
+    *output = out[0];
+    *error = err[0];
+    return pid;
+}
+
+int wait_status(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+Outcome run(const std::vector<std::string>& args, const std::string& stdin_text = std::string()) {
+    int input, output, error;
+    const pid_t pid = start(args, &input, &output, &error);
+    std::thread feeder([&] {
+        (void)!::write(input, stdin_text.data(), stdin_text.size());
+        ::close(input);
+    });
+    Outcome result;
+    std::thread reader([&] { result.err = slurp_fd(error); });
+    result.out = slurp_fd(output);
+    reader.join();
+    feeder.join();
+    ::close(output);
+    ::close(error);
+    result.status = wait_status(pid);
+    return result;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// A fresh folder per test, removed with what is in it.
+class CommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/sismap-import-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        output_ = dir_ + "/out.txt";
+        write_file(output_, "precious\n");
+    }
+    void TearDown() override {
+        for (const std::string& name : entries()) ::unlink((dir_ + "/" + name).c_str());
+        ::rmdir(dir_.c_str());
+    }
+
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        DIR* folder = ::opendir(dir_.c_str());
+        while (const dirent* entry = folder ? ::readdir(folder) : nullptr) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        if (folder) ::closedir(folder);
+        return names;
+    }
+
+    // The output as it was before, and nothing else beside it.
+    void expect_untouched() const {
+        EXPECT_EQ(read_file(output_), "precious\n");
+        EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"});
+    }
+
+    std::string data(const char* name) const { return std::string(IMPORT_TEST_DATA) + "/" + name; }
+
+    std::string dir_;
+    std::string output_;
+};
+
+TEST_F(CommandTest, ImportsFilesAndStandardStreams) {
+    const Outcome file = run({"catalogue", data("week.xml"), output_});
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(read_file(output_), read_test_file("week_expected.txt"));
+    EXPECT_EQ(file.out, "");
+    EXPECT_EQ(file.err,
+              "sismap-import: read 10 events (QuakeML), kept 7; dropped 1 not earthquakes, 2 without a magnitude "
+              "above 0, 0 below --min-mag, 0 outside --from/--to, 0 outside --region, 0 bad rows skipped\n");
+
+    const Outcome piped = run({"catalogue", "--quiet", "-", "-"}, read_test_file("week.csv"));
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, read_test_file("week_expected.txt"));
+    EXPECT_EQ(piped.err, "");
+}
+
+TEST_F(CommandTest, BadInputExitsWithOneAndLeavesTheOutputAlone) {
+    write_file(dir_ + "/../sismap-bad-row.csv", "time,latitude,longitude,mag\n2020-01-01T00:00:00Z,95,1,2\n");
+    const std::string week = read_test_file("week.xml");
+    write_file(dir_ + "/../sismap-truncated.xml", week.substr(0, week.size() / 2));
+    const std::pair<std::string, std::string> cases[] = {
+        {dir_ + "/missing.csv", "cannot open " + dir_ + "/missing.csv: No such file or directory"},
+        {dir_, "cannot read " + dir_ + ": it is a directory"},
+        {dir_ + "/../sismap-bad-row.csv", "sismap-bad-row.csv:2: latitude outside -90 to 90"},
+        {dir_ + "/../sismap-truncated.xml", "not well-formed XML"},
+    };
+    for (const auto& [input, message] : cases) {
+        const Outcome result = run({"catalogue", input, output_});
+        EXPECT_EQ(result.status, 1) << input;
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        expect_untouched();
+    }
+    ::unlink((dir_ + "/../sismap-bad-row.csv").c_str());
+    ::unlink((dir_ + "/../sismap-truncated.xml").c_str());
+}
+
+TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
+    const std::vector<std::string> cases[] = {
+        {"catalogue", data("week.csv")},
+        {"catalogue", "--format", "xls", data("week.csv"), output_},
+        {"catalogue", "--min-mag", "big", data("week.csv"), output_},
+        {"catalogue", "--from", "2024-02-30", data("week.csv"), output_},
+        {"catalogue", "--region", "50,40,0,10", data("week.csv"), output_},
+        {"catalogue", "--from", "2024-03-01", "--to", "2024-02-01", data("week.csv"), output_},
+        {"catalogue", "--no-such-option", data("week.csv"), output_},
+        {"catalogue", output_, output_},
+        {},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        const Outcome result = run(args);
+        EXPECT_EQ(result.status, 2) << (args.empty() ? "" : args[1]) << ": " << result.err;
+        EXPECT_FALSE(result.err.empty());
+        expect_untouched();
+    }
+    EXPECT_EQ(run({"--version"}).out, std::string(kVersion) + "\n");
+    const Outcome help = run({"catalogue", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--skip-bad"), std::string::npos);
+}
+
+TEST_F(CommandTest, SignalRemovesTheTemporaryFile) {
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        int input, output, error;
+        const pid_t pid = start({"catalogue", "-", output_}, &input, &output, &error);
+        const std::string week = read_test_file("week.csv");
+        ASSERT_EQ(::write(input, week.data(), week.size() / 2), static_cast<ssize_t>(week.size() / 2));
+        // The temporary file appears beside the output once the import runs.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (entries().size() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(entries().size(), 2u);
+        ::kill(pid, signal_number);
+        EXPECT_EQ(wait_status(pid), 128 + signal_number);
+        for (int fd : {input, output, error}) ::close(fd);
+        expect_untouched();
+    }
+}
+
+}  // namespace
