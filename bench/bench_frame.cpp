@@ -50,8 +50,7 @@ struct PreparedMarks {
 
 PreparedMarks prepare_marks() {
     PreparedMarks marks;
-    const ViewTransform view{viewer.centre_x, viewer.centre_y, viewer.zoom, viewer.centre_x + viewer.pan_x,
-                             viewer.centre_y + viewer.pan_y};
+    const ViewTransform view = current_view();
     marks.colours.reserve(viewer.catalogue.size() * 3);
     marks.vertices.resize(viewer.catalogue.size() * 8);
     size_t n = 0;

@@ -70,8 +70,7 @@ void draw_outline(const ViewTransform& view) {
 }  // namespace
 
 void draw_scene() {
-    const ViewTransform view{viewer.centre_x, viewer.centre_y, viewer.zoom, viewer.centre_x + viewer.pan_x,
-                             viewer.centre_y + viewer.pan_y};
+    const ViewTransform view = current_view();
 
     // Legend strip corners: 0.2 below the outline's lowest y to 0.5 above
     // it; both sides 0.1 left of the outline's bounds.
@@ -116,6 +115,11 @@ void draw_scene() {
 void display_scene() {
     draw_scene();
     glutSwapBuffers();
+}
+
+ViewTransform current_view() {
+    return ViewTransform{viewer.centre_x, viewer.centre_y, viewer.zoom, viewer.centre_x + viewer.pan_x,
+                         viewer.centre_y + viewer.pan_y};
 }
 
 void draw_text(int32_t x, int32_t y, const char* text) {

@@ -31,6 +31,9 @@ struct ViewTransform {
     float screen_y(double from_centre) const { return static_cast<float>(from_centre * zoom + offset_y); }
 };
 
+// The view of the ViewerState's present zoom and pan.
+ViewTransform current_view();
+
 // Half the length of a mark's bars for magnitude m, in world units.
 inline float mark_half_size(float magnitude) { return magnitude * 0.025f; }
 
