@@ -18,13 +18,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::vector<std::string> listing(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {

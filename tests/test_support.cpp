@@ -11,26 +11,6 @@
 
 #include "app/viewer_state.h"
 
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sismap-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) std::abort();
-    path_ = buffer.data();
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ScratchDir::write(const std::string& name, const std::string& content) const {
-    std::string file = path_ + "/" + name;
-    std::ofstream out(file, std::ios::binary);
-    out << content;
-    return file;
-}
-
 void reset_program_state() {
     viewer = ViewerState();
     set_step_days(1);

@@ -7,23 +7,8 @@
 
 #include "calendar/calendar_date.h"
 #include "data/records.h"
+#include "tests/scratch_dir.h"
 
-// A fresh directory under the system's temporary folder, removed with its
-// content when the object goes.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    // Writes `content` to a file named `name` in the directory; returns its path.
-    std::string write(const std::string& name, const std::string& content) const;
-
-private:
-    std::string path_;
-};
 
 // Puts the program-wide ViewerState and step_days back to their values at
 // program start.

@@ -15,30 +15,6 @@
 
 namespace outline_test {
 
-Scratch::Scratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sismap-outline-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-}
-
-Scratch::~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-}
-
-std::string Scratch::write(const std::string& name, const std::string& content) const {
-    const std::string file = path(name);
-    std::ofstream(file, std::ios::binary) << content;
-    return file;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 namespace {
 
 // Turned as converters turn rings, keeping the first vertex first.

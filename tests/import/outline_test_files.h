@@ -8,27 +8,12 @@
 #include <vector>
 
 #include "import/outline_geometry.h"
+#include "tests/scratch_dir.h"
 
 namespace outline_test {
 
-// A fresh folder under the system's temporary folder, removed with its
-// content when the object goes.
-class Scratch {
-public:
-    Scratch();
-    ~Scratch();
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    // The path of `name` inside the folder.
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    // Writes `content` to `name`; returns its path.
-    std::string write(const std::string& name, const std::string& content) const;
-
-private:
-    std::string dir_;
-};
-
-std::string read_file(const std::string& path);
+using Scratch = ::ScratchDir;
+using ::read_file;
 
 // A polygon: its exterior ring first, holes after. Rings are written as
 // given, without a closing repeat; the writers add what their format needs.

@@ -58,11 +58,6 @@ FrameImage many_colours(int size, int count) {
     return f;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> names_in(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
