@@ -90,6 +90,34 @@ long node_line(xmlTextReaderPtr reader) {
     return node != nullptr ? xmlGetLineNo(node) : 0;
 }
 
+// True for libxml2's messages about a document that stops short (a cut at
+// a "<" reads as content after the document).
+bool sounds_truncated(const std::string& message) {
+    for (const char* start : {"Premature end", "Extra content at the end", "EndTag", "Couldn't find end"})
+        if (message.rfind(start, 0) == 0) return true;
+    return false;
+}
+
+// libxml2's process-wide error handlers pointed at one reader's handler for
+// as long as this object lives, then back to libxml2's defaults.
+class ErrorHandlersTaken {
+public:
+    ErrorHandlersTaken(void* context, xmlStructuredErrorFunc handler) {
+        xmlSetStructuredErrorFunc(context, handler);
+        xmlSetGenericErrorFunc(nullptr, &drop_generic);
+    }
+    ~ErrorHandlersTaken() {
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+        xmlSetGenericErrorFunc(nullptr, nullptr);
+    }
+    ErrorHandlersTaken(const ErrorHandlersTaken&) = delete;
+    ErrorHandlersTaken& operator=(const ErrorHandlersTaken&) = delete;
+
+private:
+    // Generic messages repeat what the structured ones say, in pieces.
+    static void drop_generic(void*, const char*, ...) {}
+};
+
 // The reader's state for one file.
 class QuakemlReader {
 public:
@@ -105,14 +133,21 @@ public:
                          &xmlFreeTextReader);
         if (!reader) throw ImportError(name_ + ": cannot start the XML reader");
         xmlTextReaderSetStructuredErrorHandler(reader.get(), &QuakemlReader::on_error, this);
+        // Encoding and I/O errors go to libxml2's process-wide handlers,
+        // which would print on standard error: they come here too while this
+        // file is read.
+        const ErrorHandlersTaken taken(this, &QuakemlReader::on_error);
 
         int result = 0;
         while ((result = xmlTextReaderRead(reader.get())) == 1) step(reader.get());
         if (!read_error_.empty()) throw ImportError(name_ + ": " + read_error_);
         if (result < 0 || !xml_error_.empty()) {
             // libxml2 words a file cut short in many ways; say it plainly.
-            throw ImportError(name_ + ":" + std::to_string(error_line_) + ": not well-formed XML" +
-                              (input_ended_ ? " (the file ends early or has content after the document)" : "") +
+            const std::string place = error_line_ > 0 ? name_ + ":" + std::to_string(error_line_) : name_;
+            throw ImportError(place + ": not well-formed XML" +
+                              (input_ended_ && sounds_truncated(xml_error_)
+                                   ? " (the file ends early or has content after the document)"
+                                   : "") +
                               ": " + (xml_error_.empty() ? std::string("unreadable") : xml_error_));
         }
         if (!seen_root_) throw ImportError(name_ + ": no XML element at all");
@@ -136,6 +171,8 @@ private:
         if (error == nullptr || error->level < XML_ERR_ERROR || !self->xml_error_.empty()) return;
         self->xml_error_ = error->message != nullptr ? error->message : "unknown error";
         while (!self->xml_error_.empty() && self->xml_error_.back() == '\n') self->xml_error_.pop_back();
+        // One line: libxml2 puts the offending bytes on a line of their own.
+        for (char& c : self->xml_error_) c = (c == '\n') ? ' ' : c;
         self->error_line_ = error->line;
     }
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -151,20 +152,27 @@ TEST_F(CommandTest, BadInputExitsWithOneAndLeavesTheOutputAlone) {
     write_file(dir_ + "/../sismap-bad-row.csv", "time,latitude,longitude,mag\n2020-01-01T00:00:00Z,95,1,2\n");
     const std::string week = read_test_file("week.xml");
     write_file(dir_ + "/../sismap-truncated.xml", week.substr(0, week.size() / 2));
+    // Bytes that are no text in the declared encoding.
+    write_file(dir_ + "/../sismap-encoding.xml",
+               "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?>\n<q:quakeml xmlns:q=\"x\">\xbf\x71\x75" +
+                   std::string(1, '\0') + "</q:quakeml>\n");
     const std::pair<std::string, std::string> cases[] = {
         {dir_ + "/missing.csv", "cannot open " + dir_ + "/missing.csv: No such file or directory"},
         {dir_, "cannot read " + dir_ + ": it is a directory"},
         {dir_ + "/../sismap-bad-row.csv", "sismap-bad-row.csv:2: latitude outside -90 to 90"},
         {dir_ + "/../sismap-truncated.xml", "not well-formed XML"},
+        {dir_ + "/../sismap-encoding.xml", "sismap-encoding.xml: not well-formed XML: input conversion failed"},
     };
     for (const auto& [input, message] : cases) {
         const Outcome result = run({"catalogue", input, output_});
         EXPECT_EQ(result.status, 1) << input;
         EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        // One line: nothing of libxml2's own printing gets through.
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         expect_untouched();
     }
-    ::unlink((dir_ + "/../sismap-bad-row.csv").c_str());
-    ::unlink((dir_ + "/../sismap-truncated.xml").c_str());
+    for (const char* name : {"sismap-bad-row.csv", "sismap-truncated.xml", "sismap-encoding.xml"})
+        ::unlink((dir_ + "/../" + name).c_str());
 }
 
 TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
