@@ -18,6 +18,7 @@
 
 #include "app/program_constants.h"
 #include "import_test_support.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -84,13 +85,6 @@ Outcome run(const std::vector<std::string>& args, const std::string& stdin_text 
     ::close(error);
     result.status = wait_status(pid);
     return result;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
