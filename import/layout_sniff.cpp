@@ -5,16 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "import/ascii_text.h"
+
 namespace {
 
 bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // Any of the quoted GeoJSON type names for areas, as a JSON string value.
@@ -50,7 +46,7 @@ InputLayout sniff_layout(std::string_view head) {
     if (head[0] == '#' && bars) return InputLayout::fdsn_text;
     if (bars && !commas) return InputLayout::fdsn_text;
     if (commas) {
-        if (starts_with(lower(line), "year,month,day,time,latitude,longitude,magnitude"))
+        if (starts_with(ascii_lower(line), "year,month,day,time,latitude,longitude,magnitude"))
             return InputLayout::viewer;
         return InputLayout::csv;
     }

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <vector>
 
+#include "import/ascii_text.h"
+
 namespace {
 
 // Attributes that name a feature in the boundary files people download
@@ -15,13 +17,8 @@ constexpr const char* kNameLikeKeys[] = {"admin",  "sovereignt", "iso_a2", "iso_
 constexpr size_t kMaxListedAttributes = 4;
 constexpr size_t kMaxListedValue = 40;
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool is_name_like(const std::string& key) {
-    const std::string k = lower(key);
+    const std::string k = ascii_lower(key);
     if (k.find("name") != std::string::npos) return true;
     return std::find(std::begin(kNameLikeKeys), std::end(kNameLikeKeys), k) != std::end(kNameLikeKeys);
 }
@@ -86,12 +83,12 @@ size_t choose_feature(const OutlineSource& source, const FeatureChoice& choice) 
                                std::to_string(count) + how + feature_listing(source));
         chosen = static_cast<size_t>(*choice.index - 1);
     } else if (choice.where_field) {
-        const std::string field = lower(*choice.where_field);
+        const std::string field = ascii_lower(*choice.where_field);
         std::vector<size_t> matches;
         for (size_t i = 0; i < count; ++i) {
             const auto& attributes = source.features[i].attributes;
             if (std::any_of(attributes.begin(), attributes.end(), [&](const auto& a) {
-                    return a.second == choice.where_value && lower(a.first) == field;
+                    return a.second == choice.where_value && ascii_lower(a.first) == field;
                 }))
                 matches.push_back(i);
         }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/output_file.h"
+#include "import/ascii_text.h"
 #include "import/catalogue_reader.h"
 #include "import/layout_sniff.h"
 #include "import/outline_choice.h"
@@ -21,16 +22,6 @@
 #include "import/outline_shapefile.h"
 
 namespace {
-
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool has_extension(const std::string& path, const char* extension) {
-    const size_t n = std::strlen(extension);
-    return path.size() > n && lower(path.substr(path.size() - n)) == extension;
-}
 
 // A boundary file ("-": standard input) read in two steps: the head, to
 // tell its kind, then, when it is GeoJSON, the rest.

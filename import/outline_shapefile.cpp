@@ -7,7 +7,6 @@
 
 #include <shapefil.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "import/ascii_text.h"
 
 namespace {
 
@@ -28,14 +29,9 @@ void collect_shapelib_message(const char* message) {
     shapelib_messages += message;
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // `path` without a final ".shp" (any case).
 std::string base_of(const std::string& path) {
-    if (path.size() > 4 && lower(path.substr(path.size() - 4)) == ".shp") return path.substr(0, path.size() - 4);
+    if (has_extension(path, ".shp")) return path.substr(0, path.size() - 4);
     return path;
 }
 
@@ -55,7 +51,7 @@ SAFile memory_open(const char* name, const char* access) {
         return nullptr;
     }
     const std::string file = name;
-    const std::string extension = file.size() >= 4 ? lower(file.substr(file.size() - 4)) : "";
+    const std::string extension = file.size() >= 4 ? ascii_lower(file.substr(file.size() - 4)) : "";
     for (const auto& [known, bytes] : *memory_files) {
         if (known == extension && bytes != nullptr) return reinterpret_cast<SAFile>(new MemoryFile{bytes, 0});
     }
