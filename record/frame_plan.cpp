@@ -11,19 +11,6 @@
 #include "timeline/time_window.h"
 #include "view/controls.h"
 
-namespace {
-
-CalendarDate calendar_date_of(const DayOfYear& day) {
-    CalendarDate date;
-    date.year = day.year;
-    date.month = day.month;
-    date.day = day.day;
-    date.format_text();
-    return date;
-}
-
-}  // namespace
-
 void apply_view_options(const RecordOptions& options) {
     on_key(static_cast<unsigned char>('0' + options.min_magnitude), 0, 0);
     if (options.zoom_given) viewer.zoom = options.zoom;
@@ -45,13 +32,12 @@ bool window_at_end() {
 }
 
 bool plan_frames(const RecordOptions& options, FramePlan* plan, std::string* error) {
-    const CalendarDate from = calendar_date_of(options.from);
     bool from_reached = !options.from_given;
     int64_t first = 0;
     int64_t k = 0;
     start_playback();
     for (;;) {
-        if (!from_reached && !viewer.window_first_date.is_before(from)) {
+        if (!from_reached && !viewer.window_first_date.is_before(options.from)) {
             from_reached = true;
             first = k;
         }

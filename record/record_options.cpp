@@ -164,7 +164,7 @@ bool parse_positive(const std::string& option, const std::string& text, int max,
     return true;
 }
 
-bool parse_day(const std::string& text, DayOfYear* day, std::string* error) {
+bool parse_day(const std::string& text, CalendarDate* day, std::string* error) {
     // YYYY-MM-DD or YYYY/MM/DD, the form the legend shows.
     static const int kMonthLength[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const auto fail = [&] {
@@ -183,7 +183,10 @@ bool parse_day(const std::string& text, DayOfYear* day, std::string* error) {
     if (y < 0 || m < 1 || m > 12 || d < 1) return fail();
     const int length = kMonthLength[m] + ((m == 2 && is_leap_year(y)) ? 1 : 0);
     if (d > length) return fail();
-    *day = DayOfYear{y, m, d};
+    day->year = y;
+    day->month = m;
+    day->day = d;
+    day->format_text();
     return true;
 }
 

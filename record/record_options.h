@@ -5,19 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "calendar/calendar_date.h"
+
 // What OUTPUT's form asks for.
 enum class OutputKind {
     Gif,        // ends in .gif: an animated GIF
     Mp4,        // ends in .mp4: an H.264 video
     Still,      // ends in .png: one PNG of the start-up view
     PngFolder,  // ends in '/' or names an existing directory: every frame as PNG
-};
-
-// A date given to --from, compared with the window's first date.
-struct DayOfYear {
-    int year = 0;
-    int month = 0;
-    int day = 0;
 };
 
 struct RecordOptions {
@@ -33,7 +28,7 @@ struct RecordOptions {
     float pan_y = 0.0f;
     int every = 1;
     bool from_given = false;
-    DayOfYear from;
+    CalendarDate from;  // compared with the window's first date
     int fps = 20;
     bool quiet = false;
 };
@@ -67,4 +62,4 @@ bool parse_min_magnitude(const std::string& text, int* value, std::string* error
 bool parse_zoom(const std::string& text, float* value, std::string* error);
 bool parse_pan(const std::string& text, float* dx, float* dy, std::string* error);
 bool parse_positive(const std::string& option, const std::string& text, int max, int* value, std::string* error);
-bool parse_day(const std::string& text, DayOfYear* day, std::string* error);
+bool parse_day(const std::string& text, CalendarDate* day, std::string* error);

@@ -155,12 +155,13 @@ TEST_F(FramePlanTest, FromStartsAtTheFirstWindowThatReachesTheDate) {
     RecordOptions options;
     options.from_given = true;
     struct Case {
-        DayOfYear from;
+        CalendarDate from;
         int64_t first;
     };
-    for (const Case& c : {Case{{1999, 6, 1}, 0}, Case{{2000, 1, 1}, 0}, Case{{2000, 1, 2}, 1},
-                          Case{{2000, 1, 11}, 1}, Case{{2000, 1, 15}, 2}, Case{{2000, 2, 10}, 4},
-                          Case{{2001, 1, 6}, 37}}) {
+    for (const Case& c : {Case{make_date(1999, 6, 1), 0}, Case{make_date(2000, 1, 1), 0},
+                          Case{make_date(2000, 1, 2), 1}, Case{make_date(2000, 1, 11), 1},
+                          Case{make_date(2000, 1, 15), 2}, Case{make_date(2000, 2, 10), 4},
+                          Case{make_date(2001, 1, 6), 37}}) {
         options.from = c.from;
         FramePlan plan;
         std::string error;
@@ -169,7 +170,7 @@ TEST_F(FramePlanTest, FromStartsAtTheFirstWindowThatReachesTheDate) {
         EXPECT_EQ(plan.last, 37);
     }
     // The last frame's window starts on day 370 of the 365-day calendar.
-    options.from = DayOfYear{2001, 1, 7};
+    options.from = make_date(2001, 1, 7);
     FramePlan plan;
     std::string error;
     EXPECT_FALSE(plan_frames(options, &plan, &error));
