@@ -22,6 +22,14 @@ std::string reason(int error_number) { return std::strerror(error_number); }
 
 }  // namespace
 
+bool is_same_file(const std::string& a, const std::string& b) {
+    if (a == "-" || b == "-") return false;
+    struct stat first;
+    struct stat second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::open(const std::string& path, std::string* error) {

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+// True when both paths name one existing file, so that writing the one
+// would replace the other; "-" (a standard stream) is never the same file.
+bool is_same_file(const std::string& a, const std::string& b);
+
 class OutputFile {
 public:
     OutputFile() = default;

@@ -1,8 +1,6 @@
 // `sismap-import catalogue`: options, the import itself and its summary.
 #include "import/catalogue_command.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -30,16 +28,6 @@ struct Options {
     bool skip_bad = false;
     bool quiet = false;
 };
-
-// True when both paths name one existing file: the import would replace its
-// own input.
-bool same_file(const std::string& a, const std::string& b) {
-    if (a == "-" || b == "-") return false;
-    struct stat first {};
-    struct stat second {};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
 
 std::string summary(const ImportCounts& counts) {
     return "sismap-import: read " + std::to_string(counts.read) + " events (" + layout_name(counts.layout) +
@@ -119,7 +107,7 @@ void add_catalogue_command(CLI::App& app, int* status) {
         const Selection selection =
             make_selection(options->all_types, options->min_magnitude, options->from, options->to, options->region,
                            options->skip_bad);
-        if (same_file(options->input, options->output))
+        if (is_same_file(options->input, options->output))
             throw CLI::ValidationError("OUTPUT", "is the same file as INPUT; the input is never overwritten");
         *status = run(*options, selection);
     });

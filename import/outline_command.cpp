@@ -60,12 +60,6 @@ private:
     FILE* file_ = nullptr;
 };
 
-// True when `a` and `b` name the same existing file.
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // Every file the request reads, so that the output is never one of them.
 std::vector<std::string> files_read(const OutlineRequest& request) {
     if (request.box) return {*request.box};
@@ -178,7 +172,7 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
             throw OutlineError("--index " + std::to_string(*request.index) + ": features are numbered from 1", 2);
         if (request.output != "-") {
             for (const std::string& input : files_read(request))
-                if (same_file(input, request.output))
+                if (is_same_file(input, request.output))
                     throw OutlineError(request.output + ": is " + input +
                                        ", which is being read; write the outline elsewhere", 2);
         }

@@ -67,6 +67,18 @@ TEST(OutputFile, FailureOrAbandonLeavesTheTargetAsItWas) {
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
 }
 
+TEST(OutputFile, SameFileIsTheSameInodeNeverAStandardStream) {
+    ScratchDir dir;
+    const std::string input = dir.write("in.txt", "data");
+    const std::string link = dir.path("link.txt");
+    ASSERT_EQ(::link(input.c_str(), link.c_str()), 0);
+    EXPECT_TRUE(is_same_file(input, dir.path() + "/./in.txt"));
+    EXPECT_TRUE(is_same_file(input, link));  // another name of the same file
+    EXPECT_FALSE(is_same_file(input, dir.write("copy.txt", "data")));
+    EXPECT_FALSE(is_same_file(input, dir.path("missing.txt")));
+    EXPECT_FALSE(is_same_file("-", "-"));
+}
+
 TEST(OutputFile, FatalSignalRemovesTheTemporaryFile) {
     ScratchDir dir;
     const std::string target = dir.write("out.txt", "old");
