@@ -58,6 +58,14 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path) {
     return true;
 }
 
+int open_viewer_window(int* argc, char** argv) {
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(kWindowSize, kWindowSize);
+    glutInitWindowPosition(0, 0);
+    return glutCreateWindow(kWindowTitle);
+}
+
 void set_up_camera() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -83,11 +91,7 @@ int run_viewer(int argc, char** argv) {
         return -1;
     }
 
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(kWindowSize, kWindowSize);
-    glutInitWindowPosition(0, 0);
-    glutCreateWindow(kWindowTitle);
+    open_viewer_window(&argc, argv);
     if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
         console_write("Error: Invalud RGBA colormap size", 1);
         std::exit(1);

@@ -9,6 +9,11 @@
 // the recorder and the benchmarks start from exactly the viewer's state.
 bool load_viewer_state(const char* landscape_path, const char* quake_path);
 
+// Connects GLUT (which takes its own options, such as -display, from argv)
+// and opens the viewer's window: double-buffered RGBA with depth, 650 x 650
+// at the screen's corner, titled "Zorvane". Returns GLUT's window id.
+int open_viewer_window(int* argc, char** argv);
+
 // The projection and camera, once a GL context is current: straight down at
 // the outline's centre.
 void set_up_camera();

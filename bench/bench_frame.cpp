@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/program_constants.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
 #include "bench/bench_catalogue.h"
@@ -30,13 +29,9 @@ bool set_up_viewer() {
     return true;
 }
 
-// A window of the viewer's size with start-up's camera.
+// The viewer's window with start-up's camera.
 void open_window(int* argc, char** argv) {
-    glutInit(argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(kWindowSize, kWindowSize);
-    glutInitWindowPosition(0, 0);
-    glutCreateWindow("sismap frame benchmark");
+    open_viewer_window(argc, argv);
     glutDisplayFunc([] {});  // frames are drawn by the benchmarks themselves
     set_up_camera();
     for (int i = 0; i < 10; ++i) glutMainLoopEvent();  // let the window map

@@ -61,11 +61,7 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
     XSetIOErrorHandler(on_display_lost);
     glutInitErrorFunc(on_glut_error);
     glutInitWarningFunc(on_glut_warning);
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(kWindowSize, kWindowSize);
-    glutInitWindowPosition(0, 0);
-    window = glutCreateWindow(kWindowTitle);
+    window = open_viewer_window(&argc, argv);
     if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
         *error = "the private X server offers no RGBA visual";
         return false;
