@@ -1,5 +1,5 @@
 // Values that the viewer, the recorder and the importer share, each defined
-// once here: the window the viewer opens, the playback timer and the version.
+// once here: the window the viewer opens and the playback timer.
 #pragma once
 
 // Title of the viewer's window; scripts and tests find the window by it.
@@ -8,9 +8,3 @@ inline constexpr char kWindowTitle[] = "Zorvane";
 inline constexpr int kWindowSize = 650;
 // Delay between two playback steps, in milliseconds (20 steps a second).
 inline constexpr int kTimerMilliseconds = 50;
-
-#ifndef SISMAP_VERSION
-#define SISMAP_VERSION "0.0.0"
-#endif
-// The project's version, as CMake's project() sets it.
-inline constexpr char kVersion[] = SISMAP_VERSION;

@@ -3,14 +3,14 @@
 // 2 bad command line.
 #include <CLI/CLI.hpp>
 
-#include "app/program_constants.h"
-#include "import/catalogue_command.h"
-#include "import/outline_command.h"
+#include "version.h"
+#include "import/catalogue/catalogue_command.h"
+#include "import/outline/outline_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Converts earthquake catalogues and region outlines into the files the sismap viewer reads.",
                  "sismap-import"};
-    app.set_version_flag("--version", std::string(kVersion));
+    app.set_version_flag("--version", std::string("sismap-import ") + kVersion);
     app.require_subcommand(1);
     int status = 0;
     add_catalogue_command(app, &status);

@@ -10,7 +10,7 @@
 #include "app/program_constants.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
-#include "data/progress_bar.h"
+#include "tool/progress_bar.h"
 #include "record/encoding_thread.h"
 #include "record/frame_plan.h"
 #include "record/frame_sink.h"

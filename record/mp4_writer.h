@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "data/output_file.h"
+#include "tool/output_file.h"
 #include "record/frame_image.h"
 #include "record/frame_sink.h"
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "data/output_file.h"
+#include "tool/output_file.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/cleanup.h"
+#include "tool/cleanup.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // A private virtual X server (Xvfb) that the recorder starts for its own
 // window and always stops: when it is done, on error, at exit() (freeglut
 // and Xlib end the process that way on fatal errors) and on SIGINT, SIGTERM
-// or SIGHUP (through data/cleanup.h). Should the recorder be killed outright,
+// or SIGHUP (through tool/cleanup.h). Should the recorder be killed outright,
 // the kernel sends the server SIGTERM (parent-death signal).
 #pragma once
 

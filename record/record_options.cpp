@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/program_constants.h"
+#include "version.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "import/outline_choice.h"
-#include "import/outline_geojson.h"
+#include "import/outline/outline_choice.h"
+#include "import/outline/outline_geojson.h"
 
 namespace {
 

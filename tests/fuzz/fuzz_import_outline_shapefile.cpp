@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "import/outline_choice.h"
-#include "import/outline_shapefile.h"
+#include "import/outline/outline_choice.h"
+#include "import/outline/outline_shapefile.h"
 
 namespace {
 

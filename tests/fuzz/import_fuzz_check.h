@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "data/data_loader.h"
-#include "import/catalogue_reader.h"
-#include "import/catalogue_writer.h"
+#include "import/catalogue/catalogue_reader.h"
+#include "import/catalogue/catalogue_writer.h"
 #include "import/iso_time.h"
 
 namespace import_fuzz {
@@ -46,7 +46,7 @@ inline int run(const uint8_t* data, size_t size, CatalogueFormat format) {
         ImportCounts counts;
         std::vector<QuakeEvent> events;
         try {
-            events = read_catalogue_bytes(bytes, "fuzz", format, selection, &counts);
+            events = read_events_bytes(bytes, "fuzz", format, selection, &counts);
         } catch (const ImportError& e) {
             if (std::string_view(e.what()).empty()) fail("empty error message");
             continue;

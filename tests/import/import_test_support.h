@@ -5,15 +5,15 @@
 #include <string_view>
 #include <vector>
 
-#include "import/catalogue_reader.h"
-#include "import/catalogue_writer.h"
+#include "import/catalogue/catalogue_reader.h"
+#include "import/catalogue/catalogue_writer.h"
 
 // Reads `text` as the importer would a file named "in", then sorts it:
 // the header and the events' lines (without the closing repeat of the last
 // line that write_catalogue adds).
 inline std::string import_text(std::string_view text, const Selection& selection = Selection(),
                                ImportCounts* counts = nullptr, CatalogueFormat format = CatalogueFormat::guess) {
-    std::vector<QuakeEvent> events = read_catalogue_bytes(text, "in", format, selection, counts);
+    std::vector<QuakeEvent> events = read_events_bytes(text, "in", format, selection, counts);
     sort_events(events);
     std::string out = kViewerCatalogueHeader;
     for (const QuakeEvent& event : events) append_event_line(event, out);
@@ -23,7 +23,7 @@ inline std::string import_text(std::string_view text, const Selection& selection
 // The message of the ImportError that reading `text` throws, or "" if none.
 inline std::string import_error(std::string_view text, const Selection& selection = Selection()) {
     try {
-        read_catalogue_bytes(text, "in", CatalogueFormat::guess, selection, nullptr);
+        read_events_bytes(text, "in", CatalogueFormat::guess, selection, nullptr);
     } catch (const ImportError& e) {
         return e.what();
     }

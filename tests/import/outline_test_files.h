@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "import/outline_geometry.h"
+#include "import/outline/outline_geometry.h"
 #include "tests/scratch_dir.h"
 
 namespace outline_test {

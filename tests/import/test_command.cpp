@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/program_constants.h"
+#include "version.h"
 #include "import_test_support.h"
 #include "tests/scratch_dir.h"
 
@@ -187,7 +187,7 @@ TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
         EXPECT_FALSE(result.err.empty());
         expect_untouched();
     }
-    EXPECT_EQ(run({"--version"}).out, std::string(kVersion) + "\n");
+    EXPECT_EQ(run({"--version"}).out, std::string("sismap-import ") + kVersion + "\n");
     const Outcome help = run({"catalogue", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--skip-bad"), std::string::npos);

@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "import/outline_command.h"
+#include "import/outline/outline_command.h"
 #include "outline_test_files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "import/outline_geometry.h"
+#include "import/outline/outline_geometry.h"
 
 namespace {
 

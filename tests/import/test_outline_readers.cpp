@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <sstream>
 
-#include "import/outline_command.h"
-#include "import/outline_geojson.h"
-#include "import/outline_shapefile.h"
+#include "import/outline/outline_command.h"
+#include "import/outline/outline_geojson.h"
+#include "import/outline/outline_shapefile.h"
 #include "outline_test_files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "import/catalogue_options.h"
+#include "import/selection_options.h"
 #include "import_test_support.h"
 
 namespace {
@@ -17,7 +17,7 @@ std::string rows(std::initializer_list<std::string> lines) {
 }
 
 size_t kept(const std::string& text, const Selection& selection, ImportCounts* counts = nullptr) {
-    return read_catalogue_bytes(text, "in", CatalogueFormat::guess, selection, counts).size();
+    return read_events_bytes(text, "in", CatalogueFormat::guess, selection, counts).size();
 }
 
 TEST(Selection, TypesAndMagnitudes) {

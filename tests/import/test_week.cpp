@@ -41,7 +41,7 @@ TEST(Week, AllFourLayoutsGiveTheSameCatalogue) {
         for (const std::string& input : {read_test_file(name), with_bom_and_crlf(read_test_file(name))}) {
             ImportCounts counts;
             std::vector<QuakeEvent> events =
-                read_catalogue_bytes(input, name, CatalogueFormat::guess, Selection(), &counts);
+                read_events_bytes(input, name, CatalogueFormat::guess, Selection(), &counts);
             sort_events(events);
             std::string output;
             write_catalogue(events, [&output](std::string_view text) { output += text; });
@@ -51,7 +51,7 @@ TEST(Week, AllFourLayoutsGiveTheSameCatalogue) {
             EXPECT_EQ(counts.kept, 7u) << name;
         }
         // From the file, with the layout forced: the same events.
-        EXPECT_EQ(read_catalogue_file(std::string(IMPORT_TEST_DATA) + "/" + name, format, Selection(), nullptr).size(),
+        EXPECT_EQ(read_events_file(std::string(IMPORT_TEST_DATA) + "/" + name, format, Selection(), nullptr).size(),
                   7u)
             << name;
     }

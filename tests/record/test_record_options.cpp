@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/program_constants.h"
+#include "version.h"
 #include "record/record_options.h"
 #include "tests/test_support.h"
 

@@ -1,0 +1,114 @@
+// `sismap-import catalogue`: options, the import itself and its summary.
+#include "import/catalogue/catalogue_command.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tool/output_file.h"
+#include "tool/progress_bar.h"
+#include "import/selection_options.h"
+#include "import/catalogue/catalogue_reader.h"
+#include "import/catalogue/catalogue_writer.h"
+
+namespace {
+
+struct Options {
+    std::string input;
+    std::string output;
+    std::string format = "guess";
+    bool all_types = false;
+    std::optional<double> min_magnitude;
+    std::string from;
+    std::string to;
+    std::string region;
+    bool skip_bad = false;
+    bool quiet = false;
+};
+
+std::string summary(const ImportCounts& counts) {
+    return "sismap-import: read " + std::to_string(counts.read) + " events (" + layout_name(counts.layout) +
+           "), kept " + std::to_string(counts.kept) + "; dropped " + std::to_string(counts.not_earthquake) +
+           " not earthquakes, " + std::to_string(counts.no_magnitude) + " without a magnitude above 0, " +
+           std::to_string(counts.below_min_magnitude) + " below --min-mag, " + std::to_string(counts.outside_time) +
+           " outside --from/--to, " + std::to_string(counts.outside_region) + " outside --region, " +
+           std::to_string(counts.bad) + " bad rows skipped";
+}
+
+int run(const Options& options, const Selection& selection) {
+    static const std::map<std::string, CatalogueFormat> kFormats = {{"guess", CatalogueFormat::guess},
+                                                                    {"csv", CatalogueFormat::csv},
+                                                                    {"fdsn", CatalogueFormat::fdsn},
+                                                                    {"geojson", CatalogueFormat::geojson},
+                                                                    {"quakeml", CatalogueFormat::quakeml}};
+    OutputFile output;
+    std::string error;
+    if (!output.open(options.output, &error)) {
+        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
+        return 1;
+    }
+    ImportCounts counts;
+    std::vector<QuakeEvent> events;
+    try {
+        ProgressBar bar(!options.quiet && stderr_is_terminal());
+        events = read_events_file(options.input, kFormats.at(options.format), selection, &counts,
+                                     [&bar](uint64_t read) { bar.update(read, 0, "events read"); });
+        sort_events(events);
+        write_catalogue(events, [&output](std::string_view text) { output.write(text); });
+    } catch (const std::exception& e) {
+        // A bad input (ImportError) or the system giving out (memory): the
+        // output's temporary file goes with `output`, the target stays.
+        std::fprintf(stderr, "sismap-import: %s\n", e.what());
+        return 1;
+    }
+    if (!output.commit(&error)) {
+        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
+        return 1;
+    }
+    if (!options.quiet) std::fprintf(stderr, "%s\n", summary(counts).c_str());
+    return 0;
+}
+
+}  // namespace
+
+void add_catalogue_command(CLI::App& app, int* status) {
+    auto options = std::make_shared<Options>();
+    CLI::App* command = app.add_subcommand(
+        "catalogue", "Convert an earthquake catalogue (CSV, FDSN text, GeoJSON or QuakeML) to the viewer's layout");
+    command->footer(
+        "The layout is found from the content. By default only events of type earthquake with a magnitude\n"
+        "above 0 are kept. The output is written whole or not at all; \"-\" is standard input or output.\n"
+        "Exit status: 0 done, 1 bad input or I/O failure, 2 bad command line.");
+    command->add_option("INPUT", options->input, "Catalogue as downloaded, or - for standard input")->required();
+    command->add_option("OUTPUT", options->output, "Catalogue for the viewer, or - for standard output")->required();
+    command->add_option("--format", options->format, "Read as this layout instead of guessing")
+        ->check(CLI::IsMember({"csv", "fdsn", "geojson", "quakeml"}));
+    command->add_flag("--all-types", options->all_types, "Keep blasts and other non-earthquake events too");
+    command->add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
+            },
+            "NUMBER"));
+    command->add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
+        ->check(CLI::Validator(check_time_option, "TIME"));
+    command->add_option("--to", options->to, "Keep events before this UTC date or date-time")
+        ->check(CLI::Validator(check_time_option, "TIME"));
+    command->add_option("--region", options->region,
+                        "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
+        ->check(CLI::Validator(check_region_option, "S,N,W,E"));
+    command->add_flag("--skip-bad", options->skip_bad, "Skip and count bad rows instead of stopping at the first");
+    command->add_flag("-q,--quiet", options->quiet, "No summary line and no progress bar");
+
+    command->callback([options, status] {
+        const Selection selection =
+            make_selection(options->all_types, options->min_magnitude, options->from, options->to, options->region,
+                           options->skip_bad);
+        if (is_same_file(options->input, options->output))
+            throw CLI::ValidationError("OUTPUT", "is the same file as INPUT; the input is never overwritten");
+        *status = run(*options, selection);
+    });
+}

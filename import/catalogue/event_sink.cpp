@@ -1,0 +1,81 @@
+// Event checks, selection and counting shared by every catalogue reader.
+#include "import/catalogue/event_sink.h"
+
+#include <charconv>
+#include <cmath>
+#include <strings.h>
+
+namespace {
+
+// Magnitudes at or above this are no magnitudes of real events; they would
+// also not fit the viewer's short lines.
+constexpr double kMagnitudeLimit = 100.0;
+
+bool is_earthquake(std::string_view type) {
+    constexpr std::string_view kEarthquake = "earthquake";
+    return type.empty() ||
+           (type.size() == kEarthquake.size() && strncasecmp(type.data(), kEarthquake.data(), type.size()) == 0);
+}
+
+}  // namespace
+
+bool Region::contains(double latitude, double longitude) const {
+    if (latitude < south || latitude > north) return false;
+    if (west <= east) return longitude >= west && longitude <= east;
+    return longitude >= west || longitude <= east;
+}
+
+const char* EventSink::offer(const RawEvent& event) {
+    if (!(event.latitude >= -90.0 && event.latitude <= 90.0)) return "latitude outside -90 to 90";
+    if (!(event.longitude >= -180.0 && event.longitude <= 180.0)) return "longitude outside -180 to 180";
+    if (event.magnitude && !(std::fabs(*event.magnitude) < kMagnitudeLimit)) return "magnitude out of range";
+
+    if (!selection_.all_types && !is_earthquake(trim_blanks(event.type))) {
+        ++counts_.not_earthquake;
+    } else if (!event.magnitude || !(*event.magnitude > 0.0)) {
+        ++counts_.no_magnitude;
+    } else if (*event.magnitude < selection_.min_magnitude) {
+        ++counts_.below_min_magnitude;
+    } else if ((selection_.from_us && event.time_us < *selection_.from_us) ||
+               (selection_.to_us && event.time_us >= *selection_.to_us)) {
+        ++counts_.outside_time;
+    } else if (selection_.region && !selection_.region->contains(event.latitude, event.longitude)) {
+        ++counts_.outside_region;
+    } else {
+        ++counts_.kept;
+        events_.push_back(QuakeEvent{event.time_us, event.latitude, event.longitude, *event.magnitude});
+    }
+    return nullptr;
+}
+
+void EventSink::bad(const std::string& where, const std::string& what) {
+    if (!selection_.skip_bad) throw ImportError(where + ": " + what);
+    ++counts_.bad;
+}
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<double> parse_decimal(std::string_view text) {
+    text = trim_blanks(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string quoted_for_message(std::string_view text) {
+    constexpr size_t kLongest = 60;
+    std::string out = "\"";
+    for (char c : text.substr(0, kLongest)) {
+        // Control bytes would garble the terminal; show them as '?'.
+        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    }
+    if (text.size() > kLongest) out += "...";
+    return out + "\"";
+}

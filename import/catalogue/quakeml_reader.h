@@ -1,0 +1,19 @@
+// Reader of QuakeML 1.2 (BED) event files, streamed through libxml2's
+// xmlTextReader: memory stays bounded by one event, however long the file.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "import/catalogue/event_sink.h"
+
+// Fills `buffer` with at most `room` bytes of the file; 0 at its end. May
+// throw ImportError for a read failure.
+using ReadBytes = std::function<size_t(char* buffer, size_t room)>;
+
+// Reads the whole file through `read`. For each event: the origin named by
+// preferredOriginID (else the first), the magnitude named by
+// preferredMagnitudeID (else the first); an event without a type counts as
+// an earthquake. Messages give the line.
+void read_quakeml_catalogue(const ReadBytes& read, const std::string& name, EventSink& sink);

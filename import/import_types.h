@@ -1,0 +1,68 @@
+// The importer's shared vocabulary: the event it keeps, the selection it
+// applies, what it counts and how it fails. Every mode (catalogue, outline
+// box, fetch) and every reader speaks it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "import/layout_sniff.h"
+
+// One event as the importer keeps it.
+struct QuakeEvent {
+    int64_t time_us = 0;  // origin time, microseconds since 1970-01-01 00:00:00 UTC
+    double latitude = 0.0;   // degrees north, -90 to 90
+    double longitude = 0.0;  // degrees east, -180 to 180
+    double magnitude = 0.0;  // above 0 in every kept event
+};
+
+// A latitude-longitude box, edges included. `west` greater than `east` means
+// the box crosses the antimeridian.
+struct Region {
+    double south = -90.0;
+    double north = 90.0;
+    double west = -180.0;
+    double east = 180.0;
+
+    bool contains(double latitude, double longitude) const;
+};
+
+// Which events to keep, and how strict to be with bad rows.
+struct Selection {
+    bool all_types = false;  // keep blasts and other non-earthquakes too
+    double min_magnitude = -std::numeric_limits<double>::infinity();
+    std::optional<int64_t> from_us;  // keep from this time on (inclusive)
+    std::optional<int64_t> to_us;    // keep before this time (exclusive)
+    std::optional<Region> region;
+    bool skip_bad = false;  // count and skip bad rows instead of failing
+};
+
+// What reading found, for the summary line.
+struct ImportCounts {
+    InputLayout layout = InputLayout::unknown;
+    uint64_t read = 0;            // events (rows, features) met in the input
+    uint64_t kept = 0;
+    uint64_t not_earthquake = 0;  // another event type, without --all-types
+    uint64_t no_magnitude = 0;    // no magnitude, or one of 0 or less
+    uint64_t below_min_magnitude = 0;
+    uint64_t outside_time = 0;
+    uint64_t outside_region = 0;
+    uint64_t bad = 0;  // skipped with --skip-bad
+};
+
+// A catalogue that cannot be read: the message names the file and where in
+// it (line, or byte offset for JSON) and what was wrong.
+class ImportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Which reader to use: the layout the content shows, or a forced one.
+enum class CatalogueFormat { guess, csv, fdsn, geojson, quakeml };
+
+// Told now and then, on long inputs, how many events were met so far.
+using ReadProgress = std::function<void(uint64_t events_read)>;

@@ -1,0 +1,50 @@
+// What the boundary readers hand to the outline mode: the features of a
+// boundary file, each with its attributes and the one ring the viewer would
+// draw of it, and the error type of the outline mode.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "import/outline/outline_geometry.h"
+
+// A failure of the outline mode: the message names the file and what is
+// wrong; `status` is the exit status (1 bad input, 2 bad command line).
+class OutlineError : public std::runtime_error {
+public:
+    explicit OutlineError(const std::string& message, int status = 1)
+        : std::runtime_error(message), status_(status) {}
+    int status() const { return status_; }
+
+private:
+    int status_;
+};
+
+// One feature (GeoJSON Feature, shapefile record) of a boundary file.
+struct OutlineFeature {
+    // Properties or attribute-table fields with scalar values, in file order,
+    // values as text (strings unquoted, numbers as written).
+    std::vector<std::pair<std::string, std::string>> attributes;
+    // The outer ring of largest area among the feature's polygons; empty
+    // when the feature has no polygon.
+    GeoRing largest_ring;
+    double largest_area = 0;   // ring_area(largest_ring)
+    size_t polygon_count = 0;  // outer rings seen
+    std::string geometry;      // the geometry's kind, e.g. "MultiPolygon", "Point", "null"
+
+    // Offers an outer ring: kept when it encloses more than the one held.
+    void offer_outer_ring(GeoRing&& ring);
+};
+
+struct OutlineSource {
+    std::string path;    // as the user gave it, for messages
+    std::string format;  // "GeoJSON" or "shapefile"
+    std::vector<OutlineFeature> features;
+};
+
+// Throws OutlineError unless lon is within +-180 and lat within +-90 (NaN is
+// neither). `where` says where the pair was read, e.g. "a.geojson: feature 3".
+void check_degrees(double lon, double lat, const std::string& where);

@@ -1,0 +1,64 @@
+// Checking the catalogue options.
+#include "import/selection_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "import/catalogue/event_sink.h"
+#include "import/iso_time.h"
+
+std::optional<double> parse_finite_number(const std::string& text) { return parse_decimal(text); }
+
+std::optional<Region> parse_region(const std::string& text, std::string* error) {
+    double values[4];
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const size_t comma = i < 3 ? text.find(',', start) : text.size();
+        const std::optional<double> value =
+            comma == std::string::npos ? std::nullopt : parse_decimal(std::string_view(text).substr(start, comma - start));
+        if (!value || (i == 3 && text.find(',', start) != std::string::npos)) {
+            *error = "expected four numbers S,N,W,E in degrees, got \"" + text + "\"";
+            return std::nullopt;
+        }
+        values[i] = *value;
+        start = comma + 1;
+    }
+    Region region{values[0], values[1], values[2], values[3]};
+    if (region.south < -90.0 || region.north > 90.0 || region.north < -90.0 || region.south > 90.0) {
+        *error = "latitudes must lie within -90 to 90";
+    } else if (region.west < -180.0 || region.west > 180.0 || region.east < -180.0 || region.east > 180.0) {
+        *error = "longitudes must lie within -180 to 180";
+    } else if (region.south > region.north) {
+        *error = "the south edge lies north of the north edge";
+    } else {
+        return region;
+    }
+    return std::nullopt;
+}
+
+std::string check_time_option(const std::string& text) {
+    if (parse_iso_time(text, true)) return std::string();
+    return "not a UTC date (YYYY-MM-DD) or date-time (YYYY-MM-DDThh:mm:ss): \"" + text + "\"";
+}
+
+std::string check_region_option(const std::string& text) {
+    std::string error;
+    parse_region(text, &error);
+    return error;
+}
+
+Selection make_selection(bool all_types, const std::optional<double>& min_magnitude, const std::string& from,
+                         const std::string& to, const std::string& region, bool skip_bad) {
+    Selection selection;
+    selection.all_types = all_types;
+    selection.skip_bad = skip_bad;
+    if (min_magnitude) selection.min_magnitude = *min_magnitude;
+    if (!from.empty()) selection.from_us = parse_iso_time(from, true);
+    if (!to.empty()) selection.to_us = parse_iso_time(to, true);
+    if (selection.from_us && selection.to_us && *selection.from_us >= *selection.to_us)
+        throw CLI::ValidationError("--from", "must be earlier than --to, or no event can be kept");
+    if (!region.empty()) {
+        std::string error;
+        selection.region = parse_region(region, &error);
+    }
+    return selection;
+}

@@ -1,0 +1,111 @@
+// Output files that appear whole or not at all, clean-up on fatal signals,
+// and the progress bar's text.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tool/output_file.h"
+#include "tool/progress_bar.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+                names.push_back(entry->d_name);  // hidden temporary files included
+        ::closedir(dir);
+    }
+    return names;
+}
+
+TEST(OutputFile, CommitReplacesTheTargetAndKeepsItsMode) {
+    ScratchDir dir;
+    const std::string target = dir.write("out.txt", "old");
+    ::chmod(target.c_str(), 0640);
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(out.open(target, &error)) << error;
+    ASSERT_TRUE(out.write("new "));
+    ASSERT_TRUE(out.write(std::string(3 << 20, 'x')));  // larger than the buffer
+    EXPECT_EQ(read_file(target), "old");                 // nothing visible before the commit
+    ASSERT_TRUE(out.commit(&error)) << error;
+    EXPECT_EQ(read_file(target), "new " + std::string(3 << 20, 'x'));
+    struct stat info;
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+}
+
+TEST(OutputFile, FailureOrAbandonLeavesTheTargetAsItWas) {
+    ScratchDir dir;
+    const std::string target = dir.write("out.txt", "old");
+    {
+        OutputFile out;
+        ASSERT_TRUE(out.open(target, nullptr));
+        out.write("half a file");
+    }  // no commit
+    EXPECT_EQ(read_file(target), "old");
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+
+    OutputFile out;
+    std::string error;
+    EXPECT_FALSE(out.open(dir.path() + "/missing/out.txt", &error));
+    EXPECT_NE(error.find(dir.path() + "/missing/out.txt"), std::string::npos) << error;
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+    EXPECT_FALSE(out.open(dir.path(), &error));
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;
+}
+
+TEST(OutputFile, SameFileIsTheSameInodeNeverAStandardStream) {
+    ScratchDir dir;
+    const std::string input = dir.write("in.txt", "data");
+    const std::string link = dir.path("link.txt");
+    ASSERT_EQ(::link(input.c_str(), link.c_str()), 0);
+    EXPECT_TRUE(is_same_file(input, dir.path() + "/./in.txt"));
+    EXPECT_TRUE(is_same_file(input, link));  // another name of the same file
+    EXPECT_FALSE(is_same_file(input, dir.write("copy.txt", "data")));
+    EXPECT_FALSE(is_same_file(input, dir.path("missing.txt")));
+    EXPECT_FALSE(is_same_file("-", "-"));
+}
+
+TEST(OutputFile, FatalSignalRemovesTheTemporaryFile) {
+    ScratchDir dir;
+    const std::string target = dir.write("out.txt", "old");
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            OutputFile out;
+            if (!out.open(target, nullptr) || !out.write("partial")) ::_exit(3);
+            ::raise(signal_number);
+            ::_exit(4);  // not reached: the signal ends the process
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), signal_number);
+        EXPECT_EQ(read_file(target), "old");
+        EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+    }
+}
+
+TEST(ProgressText, ShowsShareCountsDetailAndTimeLeft) {
+    EXPECT_EQ(format_progress(50, 100, "2001/01/01", 10.0, 10), "[#####     ]  50%  50/100  2001/01/01  ETA 0:10");
+    EXPECT_EQ(format_progress(100, 100, "", 10.0, 4), "[####] 100%  100/100");
+    EXPECT_EQ(format_progress(1, 3, "", 65.0, 3), "[#  ]  33%  1/3  ETA 2:10");
+    EXPECT_EQ(format_progress(7, 0, "read", 1.0, 10), "7  read");  // no total known
+    EXPECT_EQ(format_progress(9, 4, "", 1.0, 4), "[####] 100%  4/4");  // never past the end
+}
+
+}  // namespace

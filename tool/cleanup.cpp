@@ -1,0 +1,82 @@
+// Fixed tables the signal handler can walk without allocating or locking:
+// a slot is filled completely before it is marked in use, and the handler
+// only reads slots marked in use.
+#include "tool/cleanup.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace cleanup {
+namespace {
+
+constexpr int kSlots = 16;
+constexpr size_t kPathRoom = 4096;  // PATH_MAX on Linux
+
+struct PathSlot {
+    std::atomic<bool> used{false};
+    char path[kPathRoom];
+};
+struct ChildSlot {
+    std::atomic<bool> used{false};
+    std::atomic<pid_t> pid{0};
+};
+
+PathSlot paths[kSlots];
+ChildSlot children[kSlots];
+std::atomic<bool> installed{false};
+
+void on_fatal_signal(int signal_number) {
+    for (ChildSlot& child : children)
+        if (child.used.load()) ::kill(child.pid.load(), SIGTERM);
+    for (PathSlot& slot : paths)
+        if (slot.used.load()) ::unlink(slot.path);
+    // End as the signal would have, so the parent sees the real cause.
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+}  // namespace
+
+void install_signal_handlers() {
+    if (installed.exchange(true)) return;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = on_fatal_signal;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal_number);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+}
+
+int remember_path(const std::string& path) {
+    if (path.size() >= kPathRoom) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        if (paths[i].used.load()) continue;
+        std::memcpy(paths[i].path, path.c_str(), path.size() + 1);
+        paths[i].used.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void forget_path(int slot) {
+    if (slot >= 0 && slot < kSlots) paths[slot].used.store(false);
+}
+
+int remember_child(pid_t pid) {
+    for (int i = 0; i < kSlots; ++i) {
+        if (children[i].used.load()) continue;
+        children[i].pid.store(pid);
+        children[i].used.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void forget_child(int slot) {
+    if (slot >= 0 && slot < kSlots) children[slot].used.store(false);
+}
+
+}  // namespace cleanup

@@ -1,0 +1,56 @@
+// Writing an output file so that it either appears whole or not at all: the
+// bytes go to a temporary file beside the target, which replaces the target
+// only on commit(). A failure, a discard, the object's end without a commit
+// or a fatal signal (see tool/cleanup.h) removes the temporary file and
+// leaves any existing target byte for byte as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// True when both paths name one existing file, so that writing the one
+// would replace the other; "-" (a standard stream) is never the same file.
+bool is_same_file(const std::string& a, const std::string& b);
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Creates the temporary file beside `path`; "-" writes to standard
+    // output instead, as it comes. On failure `error` says which file and
+    // why, and false is returned.
+    bool open(const std::string& path, std::string* error);
+
+    // Buffered write; false once any write has failed (the reason is kept
+    // for commit()).
+    bool write(std::string_view bytes);
+
+    // For libraries that open the file by name themselves (encoders): the
+    // temporary path, which commit() renames. Empty for standard output.
+    const std::string& temp_path() const { return temp_path_; }
+    const std::string& path() const { return path_; }
+    bool is_standard_output() const { return to_stdout_; }
+
+    // Flushes, syncs and renames the temporary file over the target, which
+    // keeps the permissions of the file it replaces (or 0666 less the umask
+    // for a new one). False, with the reason, when any step failed; the
+    // temporary file is then gone and the target untouched.
+    bool commit(std::string* error);
+
+    // Removes the temporary file; the target stays as it was.
+    void discard();
+
+private:
+    bool flush();
+
+    std::string path_;
+    std::string temp_path_;
+    std::string buffer_;
+    std::string failure_;  // the first write error, empty while all is well
+    int fd_ = -1;
+    int cleanup_slot_ = -1;
+    bool to_stdout_ = false;
+};
