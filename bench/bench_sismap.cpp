@@ -21,7 +21,7 @@
 #include "bench/bench_report.h"
 #include "bench/quiet_stdout.h"
 #include "data/data_loader.h"
-#include "data/file_bytes.h"
+#include "tool/input_source.h"
 #include "timeline/time_window.h"
 
 namespace {
@@ -98,9 +98,9 @@ void BM_Load_Straightforward(benchmark::State& state) {
 void BM_Load_FileBytesOnly(benchmark::State& state) {
     const auto& catalogue = bench::catalogue_file();
     for (auto _ : state) {
-        InputFile file;
+        InputSource file;
         std::string text;
-        if (file.open(catalogue.path())) file.read_all(text);
+        if (file.open(catalogue.path(), false)) file.read_rest(text);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * catalogue.size()));
@@ -114,10 +114,10 @@ void BM_Load_FileBytesStreamed(benchmark::State& state) {
     std::string piece(size_t{1} << 20, '\0');
     size_t total = 0;
     for (auto _ : state) {
-        InputFile file;
+        InputSource file;
         total = 0;
-        if (file.open(catalogue.path()))
-            for (size_t got; (got = file.read_some(&piece[0], piece.size())) > 0;) total += got;
+        if (file.open(catalogue.path(), false))
+            for (size_t got; (got = file.read(&piece[0], piece.size())) > 0;) total += got;
         benchmark::DoNotOptimize(total);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * catalogue.size()));

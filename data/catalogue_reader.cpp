@@ -120,11 +120,11 @@ void read_catalogue_text(std::string_view text, std::vector<QuakeRecord>& record
     finish_catalogue(records);
 }
 
-void read_catalogue_file(InputFile& file, std::vector<QuakeRecord>& records) {
+void read_catalogue_file(InputSource& file, std::vector<QuakeRecord>& records) {
     std::string piece(kPieceBytes, '\0');
     if (file.is_regular()) {
         size_t feeds = 0;
-        for (size_t got; (got = file.read_some(&piece[0], piece.size())) > 0;)
+        for (size_t got; (got = file.read(&piece[0], piece.size())) > 0;)
             feeds += count_line_feeds(std::string_view(piece.data(), got));
         if (!file.rewind()) return;
         reserve_catalogue(records, feeds);
@@ -132,7 +132,7 @@ void read_catalogue_file(InputFile& file, std::vector<QuakeRecord>& records) {
     CatalogueParser parser(records);
     size_t carried = 0;  // bytes of an unfinished read, moved to the front
     for (;;) {
-        const size_t got = file.read_some(&piece[carried], piece.size() - carried);
+        const size_t got = file.read(&piece[carried], piece.size() - carried);
         const bool final = (got == 0);
         const size_t held = carried + got;
         const size_t used = parser.feed(std::string_view(piece.data(), held), final);

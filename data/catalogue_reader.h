@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "data/file_bytes.h"
 #include "data/records.h"
+#include "tool/input_source.h"
 
 // Reads all of `text` into the empty `records`.
 void read_catalogue_text(std::string_view text, std::vector<QuakeRecord>& records);
@@ -17,4 +17,4 @@ void read_catalogue_text(std::string_view text, std::vector<QuakeRecord>& record
 // Reads the open earthquake file into the empty `records`, one piece at a
 // time; the file is never held whole. A regular file is read twice: first to
 // count its lines, so the catalogue is allocated once.
-void read_catalogue_file(InputFile& file, std::vector<QuakeRecord>& records);
+void read_catalogue_file(InputSource& file, std::vector<QuakeRecord>& records);

@@ -8,9 +8,9 @@
 
 #include "data/catalogue_reader.h"
 #include "data/console.h"
-#include "data/file_bytes.h"
 #include "data/line_reader.h"
 #include "data/number_text.h"
+#include "tool/input_source.h"
 
 DataLoader::DataLoader() = default;
 
@@ -20,14 +20,14 @@ bool DataLoader::load(const char* landscape_path, const char* quake_path) {
     line = std::string("Trying to open earthquake file: ") + quake_path;
     console_write(line.c_str(), 2);
 
-    InputFile landscape;
-    InputFile quakes;
-    bool landscape_ok = landscape.open(landscape_path);
+    InputSource landscape;
+    InputSource quakes;
+    bool landscape_ok = landscape.open(landscape_path, false);
     if (!landscape_ok) {
         line = std::string("Could not open the landscape file named \"") + landscape_path + "\"";
         console_write(line.c_str(), 2);
     }
-    bool quake_ok = quakes.open(quake_path);
+    bool quake_ok = quakes.open(quake_path, false);
     if (!quake_ok) {
         line = std::string("Could not open the earthquake data file named \"") + quake_path + "\"";
         console_write(line.c_str(), 2);
@@ -35,8 +35,11 @@ bool DataLoader::load(const char* landscape_path, const char* quake_path) {
     if (!landscape_ok || !quake_ok) return false;
 
     std::string text;
-    landscape.read_all(text);
+    landscape.read_rest(text);
     read_landscape(text);
+    // The catalogue's first bytes stay at hand for the start-up's check of
+    // its layout: a pipe can be read only once.
+    catalogue_head_ = std::string(quakes.head(kCatalogueHeadBytes));
     records_.clear();
     read_catalogue_file(quakes, records_);
     record_count_ = static_cast<int32_t>(records_.size());

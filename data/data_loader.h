@@ -7,7 +7,9 @@
 // each file is a header and never data.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +38,11 @@ public:
     std::vector<LandscapePoint> take_points();
     std::vector<QuakeRecord> take_records();
 
+    // The first bytes of the catalogue file `load` read (at most
+    // kCatalogueHeadBytes): enough for its header and first entries.
+    static constexpr size_t kCatalogueHeadBytes = 4096;
+    const std::string& catalogue_head() const { return catalogue_head_; }
+
     int32_t record_count() const { return record_count_; }
     int32_t point_count() const { return point_count_; }
     // The outline's smallest and largest x and y. With no vertices at all:
@@ -51,4 +58,5 @@ private:
     int32_t point_count_ = 0;
     std::vector<QuakeRecord> records_;
     std::vector<LandscapePoint> points_;
+    std::string catalogue_head_;
 };

@@ -4,12 +4,7 @@
 #include <cstdio>
 #include <tuple>
 
-#include "data/file_bytes.h"
-
 namespace {
-
-// Bytes of the file looked at: enough for a header and a first line.
-constexpr size_t kHeadBytes = 4096;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -99,17 +94,8 @@ std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
            shell_word(converted_name(path));
 }
 
-void report_catalogue_layout_hint(const char* quake_path, const std::vector<QuakeRecord>& records) {
-    InputFile file;
-    if (!file.open(quake_path)) return;
-    std::string head(kHeadBytes, '\0');
-    size_t got = 0;
-    while (got < head.size()) {
-        const size_t more = file.read_some(&head[got], head.size() - got);
-        if (more == 0) break;
-        got += more;
-    }
-    head.resize(got);
+void report_catalogue_layout_hint(const char* quake_path, std::string_view head,
+                                  const std::vector<QuakeRecord>& records) {
     const std::string hint = catalogue_layout_hint(quake_path, head, records);
     if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
 }

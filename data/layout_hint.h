@@ -17,6 +17,8 @@
 std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
                                   const std::vector<QuakeRecord>& records);
 
-// Reads the start of the file at `quake_path` and writes the hint, if any,
-// as one line on standard error.
-void report_catalogue_layout_hint(const char* quake_path, const std::vector<QuakeRecord>& records);
+// Writes the hint, if any, as one line on standard error. `head` is what the
+// loader already read: the file is never opened a second time, so a pipe
+// given as the catalogue is read once.
+void report_catalogue_layout_hint(const char* quake_path, std::string_view head,
+                                  const std::vector<QuakeRecord>& records);

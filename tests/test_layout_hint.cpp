@@ -1,11 +1,21 @@
 // The viewer's one-line hint on standard error for a catalogue that is
 // plainly a data-centre download: when it appears, and that it never does
 // for a good catalogue or changes what start-up writes on standard output.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "app/startup.h"
+#include "app/viewer_state.h"
 #include "data/data_loader.h"
 #include "data/layout_hint.h"
+#include "scratch_dir.h"
 #include "test_support.h"
 
 namespace {
@@ -80,6 +90,43 @@ TEST(LayoutHint, StartUpWritesItOnStandardErrorOnly) {
             EXPECT_EQ(err, catalogue_layout_hint(quakes.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
         }
     }
+    reset_program_state();
+}
+
+// A catalogue given as a pipe (`sismap outline.txt <(...)`) can be read only
+// once: start-up must finish with the hint from what the loader read, not
+// wait for a second writer that never comes.
+TEST(LayoutHint, ACatalogueFromAPipeIsReadOnce) {
+    ScratchDir dir;
+    const std::string land = dir.write("land.txt", "y,x\n34,-118\n35,-117\n");
+    const std::string fifo = dir.path("quakes.pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const std::string text = kUsgsHead;
+        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(fd);
+    });
+    reset_program_state();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto loading = std::async(std::launch::async, [&] { return load_viewer_state(land.c_str(), fifo.c_str()); });
+    const bool finished = loading.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!finished) {
+        // Let a second open of the pipe see an empty writer, so the test
+        // fails instead of hanging.
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd >= 0) ::close(fd);
+    }
+    const bool loaded = loading.get();
+    writer.join();
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(finished) << "start-up blocked on the catalogue pipe";
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(viewer.quake_count, 2);
+    EXPECT_EQ(err, catalogue_layout_hint(fifo.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
     reset_program_state();
 }
 

@@ -1,12 +1,7 @@
 // Opening a catalogue, choosing its reader and running it.
 #include "import/catalogue/catalogue_reader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include <simdjson.h>
@@ -15,112 +10,24 @@
 #include "import/catalogue/geojson_reader.h"
 #include "import/catalogue/quakeml_reader.h"
 #include "import/catalogue/text_readers.h"
+#include "tool/input_source.h"
 
 namespace {
 
-// An input file or standard input, read from the start once. The first bytes
-// can be looked at before the reader takes over.
-class InputStream {
-public:
-    InputStream(const std::string& path, const std::string& name) : name_(name) {
-        if (path == "-") {
-            fd_ = STDIN_FILENO;
-            return;
-        }
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) throw ImportError("cannot open " + name_ + ": " + std::strerror(errno));
-        owned_ = true;
-        struct stat info {};
-        if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-            ::close(fd_);
-            throw ImportError("cannot read " + name_ + ": it is a directory");
-        }
-    }
-    InputStream(const InputStream&) = delete;
-    InputStream& operator=(const InputStream&) = delete;
-    ~InputStream() {
-        if (mapped_ != nullptr) ::munmap(mapped_, mapped_size_);
-        if (owned_) ::close(fd_);
-    }
+// The catalogue at `path` ("-": standard input), opened for reading or an
+// ImportError naming `name` and why.
+void open_input(InputSource& input, const std::string& path, const std::string& name) {
+    if (input.open(path, true)) return;
+    if (input.failure() == InputSource::Failure::is_directory)
+        throw ImportError("cannot read " + name + ": it is a directory");
+    throw ImportError("cannot open " + name + ": " + std::strerror(input.error_number()));
+}
 
-    // The whole of a regular, non-empty file mapped into memory (read-only,
-    // no copy), or false for anything else (standard input, a pipe).
-    bool map_whole(std::string_view* bytes) {
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return false;
-        void* data = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd_, 0);
-        if (data == MAP_FAILED) return false;
-        ::madvise(data, static_cast<size_t>(info.st_size), MADV_SEQUENTIAL);
-        mapped_ = data;
-        mapped_size_ = static_cast<size_t>(info.st_size);
-        *bytes = std::string_view(static_cast<const char*>(data), mapped_size_);
-        return true;
-    }
-
-    // The first `want` bytes (fewer when the input is shorter), kept for
-    // the reads that follow.
-    std::string_view head(size_t want) {
-        while (head_.size() < want && !at_end_) {
-            const size_t old = head_.size();
-            head_.resize(want);
-            const size_t got = read_fd(&head_[old], want - old);
-            head_.resize(old + got);
-            if (got == 0) at_end_ = true;
-        }
-        return std::string_view(head_).substr(0, want);
-    }
-
-    // The next bytes, the looked-at head first; 0 at the end.
-    size_t read(char* buffer, size_t room) {
-        if (head_used_ < head_.size()) {
-            const size_t take = std::min(room, head_.size() - head_used_);
-            std::memcpy(buffer, head_.data() + head_used_, take);
-            head_used_ += take;
-            return take;
-        }
-        if (at_end_) return 0;
-        const size_t got = read_fd(buffer, room);
-        if (got == 0) at_end_ = true;
-        return got;
-    }
-
-    // Everything not read yet, appended to `out` with `padding` spare bytes
-    // of capacity after it.
-    void read_rest(std::string& out, size_t padding) {
-        struct stat info {};
-        if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-            out.reserve(static_cast<size_t>(info.st_size) + padding);
-        constexpr size_t kPiece = size_t{1} << 20;
-        for (;;) {
-            if (out.capacity() - out.size() < kPiece) out.reserve(std::max(out.capacity() * 2, out.size() + kPiece));
-            const size_t old = out.size();
-            out.resize(out.capacity());
-            const size_t got = read(&out[old], out.size() - old);
-            out.resize(old + got);
-            if (got == 0) break;
-        }
-        if (out.capacity() < out.size() + padding) out.reserve(out.size() + padding);
-    }
-
-private:
-    size_t read_fd(char* buffer, size_t room) {
-        for (;;) {
-            const ssize_t got = ::read(fd_, buffer, room);
-            if (got >= 0) return static_cast<size_t>(got);
-            if (errno == EINTR) continue;
-            throw ImportError("cannot read " + name_ + ": " + std::strerror(errno));
-        }
-    }
-
-    std::string name_;
-    int fd_ = -1;
-    bool owned_ = false;
-    bool at_end_ = false;
-    void* mapped_ = nullptr;
-    size_t mapped_size_ = 0;
-    std::string head_;
-    size_t head_used_ = 0;
-};
+// A read that failed ends the import; the end of the content does not.
+void check_read(const InputSource& input, const std::string& name) {
+    if (input.failure() == InputSource::Failure::read_error)
+        throw ImportError("cannot read " + name + ": " + std::strerror(input.error_number()));
+}
 
 // Fewer bytes than any real row or feature takes: reserving the event list
 // from the input's size then costs no copy as it fills (and untouched
@@ -183,10 +90,19 @@ std::vector<QuakeEvent> read_events_file(const std::string& path, CatalogueForma
     std::vector<QuakeEvent> events;
     EventSink sink(selection, tally, events, &progress);
 
-    InputStream input(path, name);
-    tally.layout = choose_layout(input.head(kSniffBytes), format, name);
+    InputSource input;
+    open_input(input, path, name);
+    const std::string_view head = input.head(kSniffBytes);
+    check_read(input, name);
+    tally.layout = choose_layout(head, format, name);
     if (tally.layout == InputLayout::quakeml) {
-        read_quakeml_catalogue([&](char* buffer, size_t room) { return input.read(buffer, room); }, name, sink);
+        read_quakeml_catalogue(
+            [&](char* buffer, size_t room) {
+                const size_t got = input.read(buffer, room);
+                if (got == 0) check_read(input, name);
+                return got;
+            },
+            name, sink);
     } else {
         // A file is mapped where it can be (no copy); GeoJSON needs spare
         // bytes after the text, which only a copy has.
@@ -197,6 +113,7 @@ std::vector<QuakeEvent> read_events_file(const std::string& path, CatalogueForma
         } else {
             std::string bytes;
             input.read_rest(bytes, simdjson::SIMDJSON_PADDING);
+            check_read(input, name);
             events.reserve(bytes.size() / kBytesPerEventAtLeast);
             read_text_layout(tally.layout, bytes, bytes.capacity(), name, sink);
         }

@@ -2,10 +2,8 @@
 // reduce its largest outer ring to whole degrees and write it atomically.
 #include "import/outline/outline_command.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include <iostream>
 #include <vector>
 
+#include "tool/input_source.h"
 #include "tool/output_file.h"
 #include "import/ascii_text.h"
 #include "import/catalogue/catalogue_reader.h"
@@ -24,41 +23,18 @@
 namespace {
 
 // A boundary file ("-": standard input) read in two steps: the head, to
-// tell its kind, then, when it is GeoJSON, the rest.
-class InputBytes {
-public:
-    explicit InputBytes(const std::string& path) : path_(path) {
-        file_ = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-        if (file_ == nullptr) throw OutlineError(path + ": cannot open: " + std::strerror(errno));
-        struct stat info {};
-        if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
-            close();
-            throw OutlineError(path + ": cannot read: is a directory");
-        }
-    }
-    ~InputBytes() { close(); }
-    InputBytes(const InputBytes&) = delete;
-    InputBytes& operator=(const InputBytes&) = delete;
+// tell its kind, then, when it is GeoJSON, the rest. Failures name the path.
+void open_boundary(InputSource& input, const std::string& path) {
+    if (input.open(path, true)) return;
+    if (input.failure() == InputSource::Failure::is_directory)
+        throw OutlineError(path + ": cannot read: is a directory");
+    throw OutlineError(path + ": cannot open: " + std::strerror(input.error_number()));
+}
 
-    // Appends to `out` until it holds `limit` bytes or the input ends.
-    void read_up_to(size_t limit, std::string& out) {
-        char buffer[1 << 16];
-        while (out.size() < limit) {
-            const size_t got = std::fread(buffer, 1, std::min(sizeof buffer, limit - out.size()), file_);
-            out.append(buffer, got);
-            if (got == 0) break;
-        }
-        if (std::ferror(file_)) throw OutlineError(path_ + ": cannot read: " + std::strerror(errno));
-    }
-
-private:
-    void close() {
-        if (file_ != nullptr && file_ != stdin) std::fclose(file_);
-        file_ = nullptr;
-    }
-    std::string path_;
-    FILE* file_ = nullptr;
-};
+void check_boundary_read(const InputSource& input, const std::string& path) {
+    if (input.failure() == InputSource::Failure::read_error)
+        throw OutlineError(path + ": cannot read: " + std::strerror(input.error_number()));
+}
 
 // Every file the request reads, so that the output is never one of them.
 std::vector<std::string> files_read(const OutlineRequest& request) {
@@ -81,9 +57,10 @@ std::string catalogue_refusal(const std::string& path, InputLayout layout) {
 }
 
 OutlineSource read_boundary(const std::string& path) {
-    InputBytes input(path);
-    std::string bytes;
-    input.read_up_to(kSniffBytes, bytes);
+    InputSource input;
+    open_boundary(input, path);
+    std::string bytes(input.head(kSniffBytes));
+    check_boundary_read(input, path);
     // Two inputs users reach for that are neither kind: boundaries are
     // often downloaded zipped, and an outline may already be the viewer's.
     if (bytes.compare(0, 4, "PK\x03\x04") == 0)
@@ -106,7 +83,9 @@ OutlineSource read_boundary(const std::string& path) {
     if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline)
         throw OutlineError(path + ": neither GeoJSON nor a shapefile (.shp); an outline is made from one of those");
 
-    input.read_up_to(SIZE_MAX, bytes);
+    bytes.clear();
+    input.read_rest(bytes);
+    check_boundary_read(input, path);
     OutlineSource source = read_geojson_outline(bytes, path);
     // A feed of point events is a catalogue, whichever way it begins.
     const bool any_polygon = std::any_of(source.features.begin(), source.features.end(),
