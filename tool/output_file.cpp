@@ -22,6 +22,8 @@ std::string reason(int error_number) { return std::strerror(error_number); }
 
 }  // namespace
 
+output_seam::WriteCall output_seam::write_call = ::write;
+
 bool is_same_file(const std::string& a, const std::string& b) {
     if (a == "-" || b == "-") return false;
     struct stat first;
@@ -83,7 +85,7 @@ bool OutputFile::write(std::string_view bytes) {
 bool OutputFile::flush() {
     size_t done = 0;
     while (done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        const ssize_t n = output_seam::write_call(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             failure_ = reason(n < 0 ? errno : EIO);

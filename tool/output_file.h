@@ -5,8 +5,18 @@
 // leaves any existing target byte for byte as it was.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+// The write(2) that every output file's bytes go through. Tests point it at
+// a stand-in to make writes fail as a full disk or an I/O error would.
+namespace output_seam {
+using WriteCall = ssize_t (*)(int fd, const void* bytes, size_t size);
+extern WriteCall write_call;
+}  // namespace output_seam
 
 // True when both paths name one existing file, so that writing the one
 // would replace the other; "-" (a standard stream) is never the same file.

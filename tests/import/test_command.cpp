@@ -9,16 +9,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
-#include "version.h"
+#include <CLI/CLI.hpp>
+
+#include "import/catalogue/catalogue_command.h"
 #include "import_test_support.h"
 #include "tests/scratch_dir.h"
+#include "tool/output_file.h"
+#include "version.h"
 
 namespace {
 
@@ -140,6 +146,53 @@ TEST_F(CommandTest, ImportsFilesAndStandardStreams) {
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(piped.out, read_test_file("week_expected.txt"));
     EXPECT_EQ(piped.err, "");
+}
+
+// The reader looks at the first 64 KiB to tell the layout, then reads the
+// rest: an event that straddles that edge, in a file or on standard input,
+// must come out as it does from the small file, in every layout.
+TEST_F(CommandTest, InputsLongerThanTheSniffedHeadReadWhole) {
+    const std::string place = "12km NNW of Coso Junction, CA";
+    for (const char* name : {"week.csv", "week.txt", "week.geojson", "week.xml"}) {
+        SCOPED_TRACE(name);
+        std::string text = read_test_file(name);
+        const size_t at = text.find(place);
+        ASSERT_NE(at, std::string::npos);
+        text.insert(at + place.size(), 70000, 'x');
+        const std::string big = dir_ + "/big";
+        write_file(big, text);
+        const Outcome file = run({"catalogue", "--quiet", big, "-"});
+        const Outcome piped = run({"catalogue", "--quiet", "-", "-"}, text);
+        ::unlink(big.c_str());
+        EXPECT_EQ(file.status, 0) << file.err;
+        EXPECT_EQ(file.out, read_test_file("week_expected.txt"));
+        EXPECT_EQ(piped.out, file.out) << piped.err;
+    }
+}
+
+// A write the system refuses (a full disk) fails the import with its reason
+// and leaves the earlier output as it was, with no temporary file beside it.
+TEST_F(CommandTest, AFailedWriteLeavesNoOutput) {
+    struct FullDisk {
+        FullDisk() {
+            output_seam::write_call = [](int, const void*, size_t) -> ssize_t {
+                errno = ENOSPC;
+                return -1;
+            };
+        }
+        ~FullDisk() { output_seam::write_call = ::write; }
+    } full_disk;
+    CLI::App app;
+    int status = -1;
+    add_catalogue_command(app, &status);
+    const std::string input = data("week.csv");
+    const char* argv[] = {"sismap-import", "catalogue", "--quiet", input.c_str(), output_.c_str()};
+    testing::internal::CaptureStderr();
+    app.parse(5, argv);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find(std::strerror(ENOSPC)), std::string::npos) << err;
+    expect_untouched();
 }
 
 TEST_F(CommandTest, BadInputExitsWithOneAndLeavesTheOutputAlone) {
