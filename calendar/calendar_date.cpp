@@ -1,6 +1,7 @@
 // Dates on the viewer's 365-day calendar: formatting, comparison, stepping
 // and spans between dates.
 #include "calendar/calendar_date.h"
+#include "tool/text_basics.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,11 +51,6 @@ int64_t day_number(const CalendarDate& date) {
     return n.year * kDaysPerYear + kDaysBeforeMonth[n.month] + n.day - 1;
 }
 
-int64_t floor_div(int64_t a, int64_t b) {
-    int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-    return q;
-}
 
 // Stores the date with day number `number`, saturating to the first day of
 // the earliest representable year or the last day of the latest.

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <tuple>
 
-namespace {
+#include "tool/text_basics.h"
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+namespace {
 
 // The first "YYYY-MM-DDThh:mm" (or with a space) in `text`, or empty.
 std::string_view first_iso_time(std::string_view text) {
@@ -40,19 +40,6 @@ bool runs_backwards(const std::vector<QuakeRecord>& records) {
     return back > 0 && back > 3 * forward;
 }
 
-// `path` as one shell word.
-std::string shell_word(const std::string& path) {
-    bool plain = !path.empty();
-    for (char c : path) {
-        plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '.' || c == '_' ||
-                          c == '-' || c == '/' || c == '+');
-    }
-    if (plain) return path;
-    std::string quoted = "'";
-    for (char c : path) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Where the converted catalogue could go: beside the download, its
 // extension replaced.
 std::string converted_name(const std::string& path) {
@@ -66,7 +53,7 @@ std::string converted_name(const std::string& path) {
 
 std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
                                   const std::vector<QuakeRecord>& records) {
-    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+    head = without_byte_order_mark(head);
     size_t first = 0;
     while (first < head.size() && (head[first] == ' ' || head[first] == '\t' || head[first] == '\r' ||
                                    head[first] == '\n'))

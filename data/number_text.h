@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "tool/text_basics.h"
+
 // Same value as atoi(text): leading white space, optional sign, decimal digits
 // up to the first other character; no digits reads as 0.
 int32_t parse_int_field(const char* text);
@@ -17,7 +19,7 @@ float parse_float_field(const char* text);
 // per-line loops.
 namespace number_text {
 
-inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+using ::is_digit;
 
 // Powers of ten that a double holds exactly (10^22 is the largest).
 inline constexpr double kExactPowersOfTen[] = {

@@ -1,5 +1,6 @@
 // ISO 8601 time parsing and the civil fields of a UTC time.
 #include "import/iso_time.h"
+#include "tool/text_basics.h"
 
 #include <date/date.h>
 
@@ -8,7 +9,6 @@ namespace {
 constexpr int64_t kUsPerSecond = 1000000;
 constexpr int64_t kUsPerDay = 86400 * kUsPerSecond;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads exactly `count` digits at `pos`, moving past them.
 bool read_digits(std::string_view text, size_t& pos, int count, int& out) {
@@ -24,7 +24,6 @@ bool read_digits(std::string_view text, size_t& pos, int count, int& out) {
     return true;
 }
 
-int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 }  // namespace
 

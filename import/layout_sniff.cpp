@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "import/ascii_text.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ InputLayout sniff_layout(std::string_view head) {
     if (head.size() >= 4 && static_cast<uint8_t>(head[0]) == 0 && static_cast<uint8_t>(head[1]) == 0 &&
         static_cast<uint8_t>(head[2]) == 0x27 && static_cast<uint8_t>(head[3]) == 0x0A)
         return InputLayout::shapefile;
-    if (starts_with(head, "\xEF\xBB\xBF")) head.remove_prefix(3);
+    head = without_byte_order_mark(head);
     size_t first = 0;
     while (first < head.size() && std::isspace(static_cast<unsigned char>(head[first]))) ++first;
     head.remove_prefix(first);

@@ -1,9 +1,9 @@
 // Event checks, selection and counting shared by every catalogue reader.
 #include "import/catalogue/event_sink.h"
+#include "tool/text_basics.h"
 
 #include <charconv>
 #include <cmath>
-#include <strings.h>
 
 namespace {
 
@@ -12,9 +12,7 @@ namespace {
 constexpr double kMagnitudeLimit = 100.0;
 
 bool is_earthquake(std::string_view type) {
-    constexpr std::string_view kEarthquake = "earthquake";
-    return type.empty() ||
-           (type.size() == kEarthquake.size() && strncasecmp(type.data(), kEarthquake.data(), type.size()) == 0);
+    return type.empty() || equals_ignoring_case(type, "earthquake");
 }
 
 }  // namespace
@@ -53,11 +51,6 @@ void EventSink::bad(const std::string& where, const std::string& what) {
     ++counts_.bad;
 }
 
-std::string_view trim_blanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
 
 std::optional<double> parse_decimal(std::string_view text) {
     text = trim_blanks(text);

@@ -52,8 +52,5 @@ private:
 // decimals and an exponent; nothing else, and never infinite or NaN.
 std::optional<double> parse_decimal(std::string_view text);
 
-// `text` without blanks (spaces, tabs) at either end.
-std::string_view trim_blanks(std::string_view text);
-
 // `text` quoted for a message, cut short when long.
 std::string quoted_for_message(std::string_view text);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "import/iso_time.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -156,10 +157,9 @@ private:
 
 void read_geojson_catalogue(std::string_view text, size_t capacity, const std::string& name, EventSink& sink) {
     // simdjson takes no byte-order mark; the padding after the text stays.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);
-        capacity -= 3;
-    }
+    const size_t mark = text.size() - without_byte_order_mark(text).size();
+    text.remove_prefix(mark);
+    capacity -= mark;
     if (capacity >= text.size() + simdjson::SIMDJSON_PADDING) {
         FeedReader(simdjson::padded_string_view(text.data(), text.size(), capacity), name, sink).read();
         return;

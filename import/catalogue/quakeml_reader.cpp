@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "import/iso_time.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -75,14 +76,6 @@ std::string attribute(xmlTextReaderPtr reader, const char* name) {
     return out;
 }
 
-std::string_view trimmed(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (begin < end && blank(text[begin])) ++begin;
-    while (end > begin && blank(text[end - 1])) --end;
-    return std::string_view(text).substr(begin, end - begin);
-}
 
 // The line of the reader's current node (the parser itself reads ahead).
 long node_line(xmlTextReaderPtr reader) {
@@ -261,9 +254,9 @@ private:
         if (event_.too_long) return sink_.bad(where, "the event holds a value longer than " +
                                                         std::to_string(kLongestValue) + " characters");
         const Origin* origin = nullptr;
-        const std::string_view preferred_origin = trimmed(event_.preferred_origin);
+        const std::string_view preferred_origin = trim_blanks(event_.preferred_origin);
         for (const Origin& candidate : event_.origins) {
-            if (preferred_origin.empty() || trimmed(candidate.id) == preferred_origin) {
+            if (preferred_origin.empty() || trim_blanks(candidate.id) == preferred_origin) {
                 origin = &candidate;
                 break;
             }
@@ -275,23 +268,23 @@ private:
                                               " names no origin of the event");
         }
         RawEvent event;
-        const std::optional<int64_t> time = parse_iso_time(trimmed(origin->time));
+        const std::optional<int64_t> time = parse_iso_time(trim_blanks(origin->time));
         if (!time) {
-            return sink_.bad(where, "origin time " + quoted_for_message(trimmed(origin->time)) +
+            return sink_.bad(where, "origin time " + quoted_for_message(trim_blanks(origin->time)) +
                                         " is not an ISO 8601 date and time");
         }
-        const std::optional<double> latitude = parse_decimal(trimmed(origin->latitude));
-        const std::optional<double> longitude = parse_decimal(trimmed(origin->longitude));
-        if (!latitude) return sink_.bad(where, "origin latitude " + quoted_for_message(trimmed(origin->latitude)) + " is not a number");
-        if (!longitude) return sink_.bad(where, "origin longitude " + quoted_for_message(trimmed(origin->longitude)) + " is not a number");
+        const std::optional<double> latitude = parse_decimal(trim_blanks(origin->latitude));
+        const std::optional<double> longitude = parse_decimal(trim_blanks(origin->longitude));
+        if (!latitude) return sink_.bad(where, "origin latitude " + quoted_for_message(trim_blanks(origin->latitude)) + " is not a number");
+        if (!longitude) return sink_.bad(where, "origin longitude " + quoted_for_message(trim_blanks(origin->longitude)) + " is not a number");
         event.time_us = *time;
         event.latitude = *latitude;
         event.longitude = *longitude;
 
-        const std::string_view preferred_magnitude = trimmed(event_.preferred_magnitude);
+        const std::string_view preferred_magnitude = trim_blanks(event_.preferred_magnitude);
         const Magnitude* magnitude = nullptr;
         for (const Magnitude& candidate : event_.magnitudes) {
-            if (preferred_magnitude.empty() || trimmed(candidate.id) == preferred_magnitude) {
+            if (preferred_magnitude.empty() || trim_blanks(candidate.id) == preferred_magnitude) {
                 magnitude = &candidate;
                 break;
             }
@@ -300,12 +293,12 @@ private:
             return sink_.bad(where, "preferredMagnitudeID " + quoted_for_message(preferred_magnitude) +
                                         " names no magnitude of the event");
         }
-        if (magnitude != nullptr && !trimmed(magnitude->value).empty()) {
-            event.magnitude = parse_decimal(trimmed(magnitude->value));
+        if (magnitude != nullptr && !trim_blanks(magnitude->value).empty()) {
+            event.magnitude = parse_decimal(trim_blanks(magnitude->value));
             if (!event.magnitude)
-                return sink_.bad(where, "magnitude " + quoted_for_message(trimmed(magnitude->value)) + " is not a number");
+                return sink_.bad(where, "magnitude " + quoted_for_message(trim_blanks(magnitude->value)) + " is not a number");
         }
-        const std::string_view type = trimmed(event_.type);
+        const std::string_view type = trim_blanks(event_.type);
         event.type = type;
         if (const char* problem = sink_.offer(event)) sink_.bad(where, problem);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "import/iso_time.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -199,7 +200,7 @@ bool blank_record(const std::vector<std::string_view>& fields) {
 }
 
 std::string_view without_bom(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    text = without_byte_order_mark(text);
     return text;
 }
 

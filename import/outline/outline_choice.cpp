@@ -5,7 +5,7 @@
 #include <cctype>
 #include <vector>
 
-#include "import/ascii_text.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -26,14 +26,7 @@ bool is_name_like(const std::string& key) {
 // The value as the user would type it after --where FIELD=: quoted for the
 // shell when it holds anything but plain characters, shortened when long.
 std::string shown_value(const std::string& value) {
-    std::string text = value.size() > kMaxListedValue ? value.substr(0, kMaxListedValue) + "..." : value;
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == '/';
-    });
-    if (plain) return text;
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+    return shell_word(value.size() > kMaxListedValue ? value.substr(0, kMaxListedValue) + "..." : value);
 }
 
 std::string label(const OutlineSource& source, size_t position) {
@@ -83,12 +76,11 @@ size_t choose_feature(const OutlineSource& source, const FeatureChoice& choice) 
                                std::to_string(count) + how + feature_listing(source));
         chosen = static_cast<size_t>(*choice.index - 1);
     } else if (choice.where_field) {
-        const std::string field = ascii_lower(*choice.where_field);
         std::vector<size_t> matches;
         for (size_t i = 0; i < count; ++i) {
             const auto& attributes = source.features[i].attributes;
             if (std::any_of(attributes.begin(), attributes.end(), [&](const auto& a) {
-                    return a.second == choice.where_value && ascii_lower(a.first) == field;
+                    return a.second == choice.where_value && equals_ignoring_case(a.first, *choice.where_field);
                 }))
                 matches.push_back(i);
         }

@@ -13,7 +13,7 @@
 
 #include "tool/input_source.h"
 #include "tool/output_file.h"
-#include "import/ascii_text.h"
+#include "tool/text_basics.h"
 #include "import/catalogue/catalogue_reader.h"
 #include "import/layout_sniff.h"
 #include "import/outline/outline_choice.h"
@@ -65,7 +65,7 @@ OutlineSource read_boundary(const std::string& path) {
     // often downloaded zipped, and an outline may already be the viewer's.
     if (bytes.compare(0, 4, "PK\x03\x04") == 0)
         throw OutlineError(path + ": is a zip archive; unzip it and give the .shp or .geojson inside");
-    const std::string_view head = std::string_view(bytes).substr(bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    const std::string_view head = without_byte_order_mark(bytes);
     if (head.substr(0, 8) == "lat,lon\n" || head.substr(0, 9) == "lat,lon\r\n")
         throw OutlineError(path + ": is already an outline in the viewer's layout; nothing to convert");
     const InputLayout layout = sniff_layout(bytes);

@@ -3,6 +3,7 @@
 // exterior ring, so a file of thousands of detailed features stays small in
 // memory.
 #include "import/outline/outline_geojson.h"
+#include "tool/text_basics.h"
 
 #include <simdjson.h>
 
@@ -36,11 +37,6 @@ void need(simdjson::error_code error, const std::string& what) {
     throw simdjson::simdjson_error(error);
 }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\r' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 class GeoJsonReader {
 public:
@@ -169,7 +165,7 @@ private:
             case ondemand::json_type::number:
             case ondemand::json_type::boolean:
                 present = true;
-                return std::string(trim(value.raw_json_token()));
+                return std::string(trim_blanks(value.raw_json_token()));
             default:
                 return std::string();
         }
@@ -339,11 +335,8 @@ OutlineSource read_geojson_outline(std::string_view bytes, const std::string& pa
     source.path = path;
     source.format = "GeoJSON";
 
-    size_t skipped = 0;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-        skipped = 3;
-    }
+    const size_t skipped = bytes.size() - without_byte_order_mark(bytes).size();
+    bytes.remove_prefix(skipped);
     const simdjson::padded_string padded(bytes);
     std::string_view text(padded.data(), padded.size());
     ondemand::parser parser;

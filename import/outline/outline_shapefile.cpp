@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "import/ascii_text.h"
+#include "tool/text_basics.h"
 
 namespace {
 

@@ -1,0 +1,46 @@
+#include "tool/text_basics.h"
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char ascii_lower_char(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool is_shell_plain(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '.' || c == '_' || c == '-' ||
+           c == '/' || c == '+';
+}
+
+}  // namespace
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = ascii_lower_char(c);
+    return out;
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (ascii_lower_char(a[i]) != ascii_lower_char(b[i])) return false;
+    return true;
+}
+
+bool has_extension(std::string_view path, std::string_view extension) {
+    return path.size() > extension.size() && equals_ignoring_case(path.substr(path.size() - extension.size()), extension);
+}
+
+std::string shell_word(std::string_view text) {
+    bool plain = !text.empty();
+    for (char c : text) plain = plain && is_shell_plain(c);
+    if (plain) return std::string(text);
+    std::string quoted = "'";
+    for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}

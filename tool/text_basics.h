@@ -1,0 +1,38 @@
+// Small text and number helpers that readers and messages across the
+// programs need, each defined once here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// An ASCII decimal digit; never locale-dependent.
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// a / b rounded towards minus infinity (b != 0), for dates before an epoch.
+inline int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// `text` without a leading UTF-8 byte-order mark, which editors and some
+// data centres put before the first byte of a file.
+inline std::string_view without_byte_order_mark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+// `text` without blanks (spaces, tabs, carriage returns, line feeds) at
+// either end.
+std::string_view trim_blanks(std::string_view text);
+
+// `text` with its ASCII letters in lower case, for names users and data
+// centres write in any case: column and attribute names, file extensions.
+std::string ascii_lower(std::string_view text);
+
+// True when `a` and `b` differ at most in the case of ASCII letters.
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+
+// True when `path` ends in `extension` (".shp"), in any case, after at least
+// one other character.
+bool has_extension(std::string_view path, std::string_view extension);
+
+// `text` as one word a POSIX shell reads back as it is: unchanged when it
+// holds only plain characters, otherwise in single quotes.
+std::string shell_word(std::string_view text);
