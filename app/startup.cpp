@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/display_probe.h"
+#include "app/playback_timer.h"
 #include "app/program_constants.h"
 #include "app/viewer_state.h"
 #include "data/console.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/playback_timer.h"
 #include "app/viewer_state.h"
 #include "tests/gl_recorder.h"
 #include "tests/test_support.h"

@@ -1,5 +1,5 @@
 // The time window over the catalogue: collapse to 30 days, steps forward and
-// back by step_days, reset to the whole catalogue, and the playback timer.
+// back by step_days, reset to the whole catalogue, and the playback tick.
 //
 // The index scans assume ascending dates but never rely on them: every scan
 // moves its index one way only, tests the index against its bound before it
@@ -7,16 +7,12 @@
 // So an unsorted catalogue still gives bounded scans and in-range indices.
 #include "timeline/time_window.h"
 
-#include <GL/glut.h>
-
 #include <algorithm>
 
-#include "app/program_constants.h"
 #include "app/viewer_state.h"
 
 namespace {
 
-constexpr int kTimerValue = 1;  // value passed to every tick (unused)
 
 // Entries that may be read: quake_count, but never more than the catalogue
 // holds and never negative. 0 means there is nothing to move over.
@@ -146,7 +142,6 @@ void window_reset() {
     viewer.window_last_date.set(entry_date(viewer.last_index));
 }
 
-void on_timer(int) {
+void window_tick() {
     if (viewer.mode == Playing) window_step_forward();
-    glutTimerFunc(kTimerMilliseconds, on_timer, kTimerValue);
 }

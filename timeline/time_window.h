@@ -1,6 +1,6 @@
 // The time window over the catalogue: its collapse to 30 days, its steps
 // forward and back by step_days, its reset to the whole catalogue, and the
-// playback timer.
+// playback tick.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +17,6 @@ void window_pause();
 void window_play();
 void window_reset();
 
-// GLUT timer callback: steps while playing and re-arms itself every 50 ms.
-void on_timer(int value);
+// One tick of the playback timer: a step forward while playing, nothing in
+// the other modes.
+void window_tick();

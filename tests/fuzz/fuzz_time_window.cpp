@@ -17,6 +17,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/playback_timer.h"
 #include "app/viewer_state.h"
 #include "calendar/calendar_date.h"
 #include "tests/gl_recorder.h"
