@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
                  "sismap-import"};
     app.set_version_flag("--version", std::string("sismap-import ") + kVersion);
     app.require_subcommand(1);
+    // Command-line errors name the program, as every other message does.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return std::string("sismap-import: ") + e.what() + "\nRun with --help for more information.\n";
+    });
     int status = 0;
     add_catalogue_command(app, &status);
     add_outline_command(app, &status);

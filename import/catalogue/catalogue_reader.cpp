@@ -52,7 +52,17 @@ InputLayout choose_layout(std::string_view head, CatalogueFormat format, const s
         throw ImportError(name + " holds a region outline (" + layout_name(seen) +
                           "), not earthquakes; convert it with: sismap-import outline");
     }
-    if (format != CatalogueFormat::guess) return forced_layout(format);
+    if (format != CatalogueFormat::guess) {
+        // A forced layout that the content plainly contradicts would only
+        // fail later, on a header or a row, with a misleading reason.
+        const InputLayout forced = forced_layout(format);
+        const bool known = seen == InputLayout::csv || seen == InputLayout::fdsn_text || seen == InputLayout::geojson ||
+                           seen == InputLayout::quakeml;
+        if (known && seen != forced)
+            throw ImportError(name + ": does not look like " + layout_name(forced) + " (it looks like " +
+                              layout_name(seen) + "); leave out --format to read it as that");
+        return forced;
+    }
     if (seen == InputLayout::viewer) {
         throw ImportError(name + " is already in the viewer's layout (header " +
                           "\"year,month,day,time,latitude,longitude,magnitude\"); give it to sismap as it is");

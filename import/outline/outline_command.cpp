@@ -68,6 +68,9 @@ OutlineSource read_boundary(const std::string& path) {
     const std::string_view head = without_byte_order_mark(bytes);
     if (head.substr(0, 8) == "lat,lon\n" || head.substr(0, 9) == "lat,lon\r\n")
         throw OutlineError(path + ": is already an outline in the viewer's layout; nothing to convert");
+    if (path != "-" && has_extension(path, ".dbf"))
+        throw OutlineError(path + ": is a shapefile's attribute table; give its .shp, with the .shx and .dbf beside "
+                                  "it");
     const InputLayout layout = sniff_layout(bytes);
     if (layout == InputLayout::shapefile || (path != "-" && (has_extension(path, ".shp") || has_extension(path, ".shx")))) {
         if (path == "-")

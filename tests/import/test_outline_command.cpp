@@ -120,6 +120,7 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
     scratch_.write("utm.prj", R"(PROJCS["NAD83 / UTM zone 13N",GEOGCS["NAD83"]])");
     const std::string no_dbf = write_shapefile(scratch_, "nodbf", five_states());
     std::filesystem::remove(scratch_.path("nodbf.dbf"));
+    write_shapefile(scratch_, "table", five_states());
     const std::string csv = scratch_.write("quakes.csv", read_file(week("week.csv")));
     const std::string empty_catalogue =
         scratch_.write("none.csv", "time,latitude,longitude,mag,type\n2024-03-01T00:00:00Z,35,-117,2.0,explosion\n");
@@ -164,6 +165,8 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
         {"a QuakeML catalogue given for an outline", plain(week("week.xml")), "use: sismap-import catalogue", 1},
         {"a catalogue in the viewer's layout", plain(week("week_expected.txt")), "already in the viewer's layout", 1},
         {"neither GeoJSON nor a shapefile", plain(text), "neither GeoJSON nor a shapefile", 1},
+        {"a shapefile's table for its .shp", plain(scratch_.path("table.dbf")),
+         "table.dbf: is a shapefile's attribute table; give its .shp", 1},
         {"already the viewer's outline", plain(viewer), "already an outline", 1},
         {"a zipped download", plain(zip), "unzip it", 1},
         {"GeoJSON cut short", plain(truncated), "cut.geojson: line", 1},
