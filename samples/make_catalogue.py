@@ -12,9 +12,13 @@ an aftershock sequence that decays in time (Omori law) along the rupture, so
 playback shows activity flaring up in different places in different years.
 
 The output is deterministic (fixed seed). Standard library only.
-Run:  python3 make_catalogue.py   (writes next to this script)
+Run:  python3 make_catalogue.py   (rewrites california_quakes.txt beside it)
+      python3 make_catalogue.py --count 1000000 --years 1970-2019 -o big.txt
+                                  (a million events over 50 years, as the
+                                   benchmarks measure)
 """
 
+import argparse
 import math
 import os
 import random
@@ -24,7 +28,6 @@ FIRST_YEAR = 2001
 LAST_YEAR = 2008
 DAYS_PER_YEAR = 365  # the viewer's calendar has no leap years
 MONTH_DAYS = [31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31]
-TOTAL_DAYS = (LAST_YEAR - FIRST_YEAR + 1) * DAYS_PER_YEAR
 
 BACKGROUND_EVENTS = 300
 MIN_MAGNITUDE = 1.0   # smallest magnitude in the catalogue
@@ -214,15 +217,55 @@ def format_event(centiseconds, lat, lon, magnitude):
             f"{lat:.2f},{lon:.2f},{magnitude:.1f}")
 
 
+def parse_years(text):
+    try:
+        first, last = (int(part) for part in text.split("-"))
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not FIRST-LAST: {text!r}")
+    if not 1 <= first <= last <= 9999:
+        raise argparse.ArgumentTypeError(f"years out of order or range: {text!r}")
+    return first, last
+
+
+def positive_count(text):
+    try:
+        count = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}")
+    if count < 0:
+        raise argparse.ArgumentTypeError(f"not 0 or more: {text!r}")
+    return count
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(
+        description="Writes a synthetic earthquake catalogue in the viewer's layout over the "
+                    "California outline: Gutenberg-Richter magnitudes (b = 1), background events "
+                    "along the main fault zones and Omori aftershock sequences of a few mainshocks. "
+                    "Deterministic: the same options give the same file.")
+    parser.add_argument("--count", type=positive_count, default=BACKGROUND_EVENTS,
+                        help="background events; the mainshocks' sequences within the years come "
+                             f"on top (default {BACKGROUND_EVENTS})")
+    parser.add_argument("--years", type=parse_years, default=(FIRST_YEAR, LAST_YEAR),
+                        metavar="FIRST-LAST",
+                        help=f"years covered, both included (default {FIRST_YEAR}-{LAST_YEAR})")
+    parser.add_argument("-o", "--output", default=OUTPUT_FILE,
+                        help="file to write (default: the sample, california_quakes.txt)")
+    return parser.parse_args()
+
+
 def main():
+    options = parse_arguments()
+    first_year, last_year = options.years
     rng = random.Random(SEED)
     region = Region(read_outline(OUTLINE_FILE))
     per_day = 24 * 3600 * 100
-    end = TOTAL_DAYS * per_day  # exclusive
+    begin = (first_year - FIRST_YEAR) * DAYS_PER_YEAR * per_day
+    end = (last_year - FIRST_YEAR + 1) * DAYS_PER_YEAR * per_day  # exclusive
     events = []  # (centiseconds, lat, lon, magnitude)
 
-    for _ in range(BACKGROUND_EVENTS):
-        when = rng.randrange(end)
+    for _ in range(options.count):
+        when = rng.randrange(begin, end)
         lat, lon = background_location(rng, region)
         events.append((when, lat, lon, gutenberg_richter(rng, MIN_MAGNITUDE, 5.5)))
 
@@ -230,6 +273,8 @@ def main():
         if not region.accepts(lat0, lon0):
             raise SystemExit(f"mainshock {lat0},{lon0} lies outside the outline")
         start = day_index(year, month, day) * per_day + rng.randrange(per_day)
+        if not begin <= start < end:
+            continue
         events.append((start, lat0, lon0, mag))
         # The largest aftershock stays about 1.2 units below the mainshock.
         largest = mag - 1.2
@@ -242,12 +287,12 @@ def main():
                            gutenberg_richter(rng, MIN_MAGNITUDE + 0.5, largest)))
 
     events.sort()
-    with open(OUTPUT_FILE, "w") as f:
+    with open(options.output, "w") as f:
         f.write("year,month,day,time,latitude,longitude,magnitude\n")
         for when, lat, lon, mag in events:
             mag = min(max(round(mag, 1), 0.1), MAX_MAGNITUDE)
             f.write(format_event(when, round(lat, 2), round(lon, 2), mag) + "\n")
-    print(f"wrote {len(events)} events to {OUTPUT_FILE}")
+    print(f"wrote {len(events)} events to {options.output}")
 
 
 if __name__ == "__main__":

@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-test -j"$jobs"
+ctest --test-dir build-test --output-on-failure -j"$jobs"
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSISMAP_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"
