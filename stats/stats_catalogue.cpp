@@ -1,0 +1,138 @@
+// Reading and selecting the catalogue's events.
+#include "stats/stats_catalogue.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <tuple>
+
+#include "calendar/calendar_date.h"
+#include "data/catalogue_reader.h"
+#include "data/file_bytes.h"
+#include "data/layout_hint.h"
+#include "data/records.h"
+
+namespace {
+
+// Bytes of the file's start that the layout hint looks at.
+constexpr size_t kHeadBytes = 4096;
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kDaysPerYear = 365.0;
+
+CivilTime civil_time_of(const QuakeRecord& record) {
+    return CivilTime{record.date.year,  record.date.month,  record.date.day,       record.time.hour,
+                     record.time.minute, record.time.second, record.time.hundredths};
+}
+
+auto order_key(const CivilTime& t) {
+    return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, t.hundredths);
+}
+
+bool same_event(const QuakeRecord& a, const QuakeRecord& b) {
+    return order_key(civil_time_of(a)) == order_key(civil_time_of(b)) && a.latitude == b.latitude &&
+           a.longitude == b.longitude && a.magnitude == b.magnitude;
+}
+
+// Years since year 0 on the viewer's calendar, with the time of day.
+double decimal_year(const QuakeRecord& record) {
+    CalendarDate new_year;
+    new_year.year = record.date.year;
+    const double seconds = record.time.hour * 3600.0 + record.time.minute * 60.0 + record.time.second +
+                           record.time.hundredths / 100.0;
+    return record.date.year + (day_span(new_year, record.date) + seconds / kSecondsPerDay) / kDaysPerYear;
+}
+
+// The file's start and its records. A regular file is read from its start
+// again after the head; anything else (a pipe) is taken whole first.
+bool read_records(const std::string& path, std::string* head, std::vector<QuakeRecord>* records,
+                  std::string* error) {
+    InputFile file;
+    if (!file.open(path.c_str())) {
+        *error = "cannot read '" + path + "': " + (errno != 0 ? std::strerror(errno) : "not a file");
+        return false;
+    }
+    if (!file.is_regular()) {
+        std::string text;
+        file.read_all(text);
+        head->assign(text, 0, kHeadBytes);
+        read_catalogue_text(text, *records);
+        return true;
+    }
+    head->resize(kHeadBytes);
+    size_t got = 0;
+    for (size_t more; got < head->size() && (more = file.read_some(&(*head)[got], head->size() - got)) > 0;)
+        got += more;
+    head->resize(got);
+    if (!file.rewind()) {
+        *error = "cannot read '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    read_catalogue_file(file, *records);
+    return true;
+}
+
+// The selection's region with its edges at float precision, the precision
+// of the catalogue's coordinates: 34.1 as an edge then keeps 34.1 as read.
+Region float_region(const Region& region) {
+    auto f = [](double edge) { return static_cast<double>(static_cast<float>(edge)); };
+    return Region{f(region.south), f(region.north), f(region.west), f(region.east)};
+}
+
+}  // namespace
+
+bool read_stats_events(const std::string& path, const Selection& selection, bool with_years, StatsEvents* events,
+                       std::string* error) {
+    std::string head;
+    std::vector<QuakeRecord> records;
+    errno = 0;
+    if (!read_records(path, &head, &records, error)) return false;
+
+    std::string hint = catalogue_layout_hint(path.c_str(), head, records);
+    if (!hint.empty()) {
+        // The viewer's wording, without the viewer's name in front.
+        *error = hint.substr(hint.find(": ") + 2);
+        return false;
+    }
+    // The importer writes the last event twice, for the viewer to draw it.
+    if (records.size() >= 2 && same_event(records[records.size() - 1], records[records.size() - 2]))
+        records.pop_back();
+
+    // The magnitude at float precision, as the catalogue's are read: a
+    // --min-mag of 1.9 keeps the 1.9 read as 1.8999999.
+    const float min_magnitude = static_cast<float>(selection.min_magnitude);
+    const std::optional<Region> region =
+        selection.region ? std::optional<Region>(float_region(*selection.region)) : std::nullopt;
+    const bool has_from = selection.from_us.has_value();
+    const bool has_to = selection.to_us.has_value();
+    const auto from = order_key(has_from ? civil_time(*selection.from_us) : CivilTime{});
+    const auto to = order_key(has_to ? civil_time(*selection.to_us) : CivilTime{});
+
+    events->magnitudes.clear();
+    events->years.clear();
+    events->magnitudes.reserve(records.size());
+    if (with_years) events->years.reserve(records.size());
+    for (const QuakeRecord& record : records) {
+        if (record.magnitude < min_magnitude) continue;
+        if (region && !region->contains(record.latitude, record.longitude)) continue;
+        const CivilTime when = civil_time_of(record);
+        if ((has_from && order_key(when) < from) || (has_to && !(order_key(when) < to))) continue;
+        if (events->magnitudes.empty() || order_key(when) < order_key(events->first)) events->first = when;
+        if (events->magnitudes.empty() || order_key(events->last) < order_key(when)) events->last = when;
+        events->magnitudes.push_back(record.magnitude);
+        if (with_years) events->years.push_back(decimal_year(record));
+    }
+    if (events->magnitudes.empty()) {
+        *error = path + ": no event " + (records.empty() ? "in the catalogue" : "is selected");
+        return false;
+    }
+    return true;
+}
+
+std::string time_text(const CivilTime& time) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%02d", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second, time.hundredths);
+    return text;
+}

@@ -1,0 +1,129 @@
+// Options, the run and its output.
+#include "stats/stats_command.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "data/output_file.h"
+#include "import/catalogue_options.h"
+#include "stats/gutenberg_richter.h"
+#include "stats/magnitude_bins.h"
+#include "stats/stats_catalogue.h"
+#include "stats/stats_figure.h"
+#include "stats/stats_report.h"
+
+namespace {
+
+struct StatsOptions {
+    std::string catalogue;
+    std::string figure;
+    std::string mc = "best";
+    double bin_width = 0.1;
+    std::optional<double> min_magnitude;
+    std::string from;
+    std::string to;
+    std::string region;
+    bool json = false;
+    bool quiet = false;
+};
+
+int fail(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "sismap-stats: %s\n", message.c_str());
+    return 1;
+}
+
+int run(const StatsOptions& options, const Selection& selection) {
+    const MagnitudeBins bins = *MagnitudeBins::of_width(options.bin_width);
+    const McRequest request = *parse_mc_request(options.mc);
+    const std::optional<FigureFormat> format =
+        options.figure.empty() ? std::nullopt : figure_format(options.figure);
+
+    StatsEvents events;
+    std::string error;
+    if (!read_stats_events(options.catalogue, selection, format.has_value(), &events, &error)) return fail(error);
+    const MagnitudeHistogram histogram(events.magnitudes, bins);
+    const std::optional<Completeness> completeness = find_completeness(histogram, bins, request);
+    if (!completeness)
+        return fail(options.catalogue + ": no candidate Mc fits within " +
+                    (request.method == McMethod::gof90 ? "10 % (gof90)" : "5 % (gof95)") +
+                    "; ask for --mc best, maxc or a magnitude");
+    const std::optional<GutenbergRichterFit> fit = fit_gutenberg_richter(histogram, bins, completeness->mc_bin);
+    if (!fit) {
+        char mc[32];
+        std::snprintf(mc, sizeof mc, "%.6g", bins.centre(completeness->mc_bin));
+        return fail(options.catalogue + ": fewer than two events at or above Mc = " + mc + ", no b-value");
+    }
+    if (format && !write_figure(options.figure, *format,
+                                FigureContent{events, histogram, bins, *completeness, *fit}, &error))
+        return fail(error);
+
+    const StatsReport report{events.magnitudes.size(), events.first, events.last, completeness->method, *fit};
+    if (options.json) {
+        std::fputs(json_text(report).c_str(), stdout);
+    } else if (!options.quiet) {
+        std::fputs(summary_text(report).c_str(), stdout);
+        if (format) std::printf("figure: %s\n", options.figure.c_str());
+    }
+    return std::fflush(stdout) == 0 ? 0 : fail("cannot write to standard output");
+}
+
+std::string check_mc(const std::string& text) {
+    if (parse_mc_request(text)) return std::string();
+    return "expected best, maxc, gof90, gof95 or a magnitude from 0 to 100, got \"" + text + "\"";
+}
+
+std::string check_bin_width(const std::string& text) {
+    const std::optional<double> width = parse_finite_number(text);
+    if (width && MagnitudeBins::of_width(*width)) return std::string();
+    return "expected a positive width of at most 10 in whole ten-thousandths, got \"" + text + "\"";
+}
+
+std::string check_figure(const std::string& path) {
+    if (figure_format(path)) return std::string();
+    return "the figure's name must end in .png, .svg or .pdf: \"" + path + "\"";
+}
+
+}  // namespace
+
+void add_stats_command(CLI::App& app, int* status) {
+    auto options = std::make_shared<StatsOptions>();
+    app.footer(
+        "Mc methods: maxc (maximum curvature), gof90 and gof95 (goodness of fit), best (gof95, else gof90,\n"
+        "else maxc + 0.2) or a magnitude. The figure is written whole or not at all.\n"
+        "Exit status: 0 done, 1 bad input or the figure not written, 2 bad command line.");
+    app.add_option("CATALOGUE", options->catalogue, "Catalogue in the viewer's layout")->required();
+    app.add_option("FIGURE", options->figure, "Figure to write: .png, .svg or .pdf")
+        ->check(CLI::Validator(check_figure, "FILE"));
+    app.add_option("--mc", options->mc, "Magnitude of completeness: best, maxc, gof90, gof95 or a magnitude")
+        ->check(CLI::Validator(check_mc, "METHOD|M"))
+        ->capture_default_str();
+    app.add_option("--bin", options->bin_width, "Width of the magnitude bins")
+        ->check(CLI::Validator(check_bin_width, "WIDTH"))
+        ->capture_default_str();
+    app.add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
+            },
+            "NUMBER"));
+    app.add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
+        ->check(CLI::Validator(check_time_option, "TIME"));
+    app.add_option("--to", options->to, "Keep events before this UTC date or date-time")
+        ->check(CLI::Validator(check_time_option, "TIME"));
+    app.add_option("--region", options->region,
+                   "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
+        ->check(CLI::Validator(check_region_option, "S,N,W,E"));
+    app.add_flag("--json", options->json, "Print one JSON object instead of the summary");
+    app.add_flag("-q,--quiet", options->quiet, "No summary on standard output");
+
+    app.callback([options, status] {
+        const Selection selection =
+            make_selection(false, options->min_magnitude, options->from, options->to, options->region, false);
+        if (!options->figure.empty() && is_same_file(options->catalogue, options->figure))
+            throw CLI::ValidationError("FIGURE", "is the same file as CATALOGUE; the catalogue is never overwritten");
+        *status = run(*options, selection);
+    });
+}
