@@ -4,7 +4,9 @@
 # one drawn frame in a window under a private virtual X server, then
 # sismap-import on a generated million-event data-centre CSV against the
 # obvious pandas script, and its peak memory on a 200,000-event QuakeML file,
-# then sismap-record recording generated multi-year catalogues to GIF.
+# then sismap-record recording generated multi-year catalogues to GIF, then
+# sismap-stats on a million-event catalogue against the obvious numpy/pandas
+# script.
 # Each figure is printed with its baseline or its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
@@ -13,7 +15,7 @@ repetitions=${1:-5}
 build=build-perf
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSISMAP_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target bench_sismap bench_frame bench_record sismap-import sismap-record -j2 >/dev/null
+cmake --build "$build" --target bench_sismap bench_frame bench_record sismap-import sismap-record sismap-stats -j2 >/dev/null
 
 echo "Load, memory and steps"
 "$build/bench/bench_sismap" --benchmark_repetitions="$repetitions"
@@ -33,3 +35,7 @@ echo "Import (sismap-import against pandas, then QuakeML peak memory)"
 echo
 echo "Recording (sismap-record starts its own X server)"
 "$build/bench/bench_record" "$build/record/sismap-record" "$repetitions"
+
+echo
+echo "Statistics (sismap-stats --json with a given Mc against numpy/pandas)"
+/usr/bin/python3 bench/bench_stats.py "$build/stats/sismap-stats" "$repetitions"
