@@ -13,7 +13,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # The programs this build defines; a build without one of the companions
 # installs, packages and documents only the others.
 set(SISMAP_PROGRAMS)
-foreach(program sismap sismap-import sismap-record)
+foreach(program sismap sismap-import sismap-record sismap-stats)
   if(TARGET ${program})
     list(APPEND SISMAP_PROGRAMS ${program})
   endif()
@@ -76,10 +76,14 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Run-time needs that dpkg-shlibdeps cannot see in the binaries: the recorder
 # starts a private Xvfb server when there is no display and draws in it with
-# Mesa's software driver.
+# Mesa's software driver; the statistics program's figures come from
+# PLplot's cairo driver, which PLplot loads as a plug-in.
 set(runtime_depends)
 if(TARGET sismap-record)
   list(APPEND runtime_depends xvfb libgl1-mesa-dri)
+endif()
+if(TARGET sismap-stats)
+  list(APPEND runtime_depends plplot-driver-cairo)
 endif()
 list(JOIN runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 include(CPack)

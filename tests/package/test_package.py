@@ -2,7 +2,7 @@
 """The Debian package as a user receives it, checked without installing it.
 
 Usage: test_package.py --build-dir BUILD --source-dir SOURCE --version VERSION
-                       --programs sismap[,sismap-import][,sismap-record]
+                       --programs sismap[,sismap-import][,sismap-record][,sismap-stats]
 
 Builds the package with cpack from the build folder into a temporary
 directory, unpacks it there with dpkg-deb -x (it is never installed on the
@@ -44,7 +44,7 @@ VIEWER_USAGE = ("'sismap' must have two valid filenames as parameters\n"
                 "usage: sismap landscape.txt data.txt\n\n")
 MAN_SECTIONS = ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES",
                 "SEE ALSO"]
-ALL_PROGRAMS = ["sismap", "sismap-import", "sismap-record"]
+ALL_PROGRAMS = ["sismap", "sismap-import", "sismap-record", "sismap-stats"]
 
 
 def run(argv, **kwargs):
@@ -170,6 +170,9 @@ class ControlAndContents(Package):
             self.assertLessEqual(recorder_needs, set(depends))
         else:
             self.assertFalse(recorder_needs & set(depends), "nothing packaged needs them")
+        # PLplot loads its cairo driver as a plug-in, which dpkg-shlibdeps
+        # cannot see; the statistics program draws its figures with it.
+        self.assertEqual("plplot-driver-cairo" in depends, "sismap-stats" in ARGS.programs)
 
     def test_files_for_exactly_the_built_programs(self):
         for program in ALL_PROGRAMS:
