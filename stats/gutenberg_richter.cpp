@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "import/catalogue_options.h"
+#include "import/selection_options.h"
 
 namespace {
 

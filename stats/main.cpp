@@ -3,7 +3,7 @@
 // 0 success, 1 bad input or output, 2 bad command line.
 #include <CLI/CLI.hpp>
 
-#include "app/program_constants.h"
+#include "version.h"
 #include "stats/stats_command.h"
 
 int main(int argc, char** argv) {

@@ -1,7 +1,6 @@
 // Reading and selecting the catalogue's events.
 #include "stats/stats_catalogue.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,14 +9,13 @@
 
 #include "calendar/calendar_date.h"
 #include "data/catalogue_reader.h"
-#include "data/file_bytes.h"
+#include "data/data_loader.h"
 #include "data/layout_hint.h"
 #include "data/records.h"
+#include "tool/input_source.h"
 
 namespace {
 
-// Bytes of the file's start that the layout hint looks at.
-constexpr size_t kHeadBytes = 4096;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kDaysPerYear = 365.0;
 
@@ -44,32 +42,30 @@ double decimal_year(const QuakeRecord& record) {
     return record.date.year + (day_span(new_year, record.date) + seconds / kSecondsPerDay) / kDaysPerYear;
 }
 
-// The file's start and its records. A regular file is read from its start
-// again after the head; anything else (a pipe) is taken whole first.
+// The file's start and its records. A regular file is mapped and read in
+// place, without a copy; anything else (a pipe) is read piece by piece, its
+// start looked at first and then served again to the reader.
 bool read_records(const std::string& path, std::string* head, std::vector<QuakeRecord>* records,
                   std::string* error) {
-    InputFile file;
-    if (!file.open(path.c_str())) {
-        *error = "cannot read '" + path + "': " + (errno != 0 ? std::strerror(errno) : "not a file");
+    InputSource source;
+    if (!source.open(path, false)) {
+        *error = source.failure() == InputSource::Failure::is_directory
+                     ? "cannot read " + path + ": it is a directory"
+                     : "cannot open " + path + ": " + std::strerror(source.error_number());
         return false;
     }
-    if (!file.is_regular()) {
-        std::string text;
-        file.read_all(text);
-        head->assign(text, 0, kHeadBytes);
-        read_catalogue_text(text, *records);
-        return true;
+    std::string_view bytes;
+    if (source.map_whole(&bytes)) {
+        head->assign(bytes.substr(0, DataLoader::kCatalogueHeadBytes));
+        read_catalogue_text(bytes, *records);
+    } else {
+        head->assign(source.head(DataLoader::kCatalogueHeadBytes));
+        read_catalogue_file(source, *records);
     }
-    head->resize(kHeadBytes);
-    size_t got = 0;
-    for (size_t more; got < head->size() && (more = file.read_some(&(*head)[got], head->size() - got)) > 0;)
-        got += more;
-    head->resize(got);
-    if (!file.rewind()) {
-        *error = "cannot read '" + path + "': " + std::strerror(errno);
+    if (source.failure() == InputSource::Failure::read_error) {
+        *error = "cannot read " + path + ": " + std::strerror(source.error_number());
         return false;
     }
-    read_catalogue_file(file, *records);
     return true;
 }
 
@@ -86,7 +82,6 @@ bool read_stats_events(const std::string& path, const Selection& selection, bool
                        std::string* error) {
     std::string head;
     std::vector<QuakeRecord> records;
-    errno = 0;
     if (!read_records(path, &head, &records, error)) return false;
 
     std::string hint = catalogue_layout_hint(path.c_str(), head, records);

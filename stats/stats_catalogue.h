@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "import/catalogue_reader.h"
+#include "import/import_types.h"
 #include "import/iso_time.h"
 
 struct StatsEvents {

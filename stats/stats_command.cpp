@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "data/output_file.h"
-#include "import/catalogue_options.h"
+#include "tool/output_file.h"
+#include "import/selection_options.h"
 #include "stats/gutenberg_richter.h"
 #include "stats/magnitude_bins.h"
 #include "stats/stats_catalogue.h"

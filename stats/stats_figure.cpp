@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "data/output_file.h"
+#include "tool/output_file.h"
 #include "import/ascii_text.h"
 
 namespace {
