@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
+#include <unordered_set>
 #include <vector>
 
 #include "tool/output_file.h"
@@ -24,6 +26,9 @@ constexpr PLINT kPageHeight = 900;
 // Points drawn of the cumulative curve: far more than the plot's width in
 // pixels, far fewer than a large catalogue's events.
 constexpr size_t kCurvePoints = 20000;
+// Slivers of the time axis within which marks of one magnitude coincide:
+// about four to a pixel of the plot.
+constexpr double kTimeSlivers = 2000.0;
 
 // The first colour map, by index; 0 is the background.
 enum Colour : PLINT { kWhite = 0, kBlack, kBlue, kRed, kGrey, kGreen };
@@ -136,8 +141,8 @@ void draw_magnitude_frequency(const FigureContent& c) {
     plcol0(kBlack);
     plenv(x_low, x_high, y_low, y_high, 0, 20);  // 20: logarithmic y axis
     pllab("Magnitude", "Number of events",
-          ("Magnitude-frequency: b = " + fixed(c.fit.b, 2) + " ± " + fixed(c.fit.b_error, 2) +
-           ", a = " + fixed(c.fit.a, 2))
+          ("Magnitude-frequency: b = " + fixed(c.fit.b, 3) + " ± " + fixed(c.fit.b_error, 3) +
+           ", a = " + fixed(c.fit.a, 3))
               .c_str());
     plcol0(kBlue);
     plstring(static_cast<PLINT>(bin_m.size()), bin_m.data(), bin_n.data(), kBinGlyph);
@@ -200,9 +205,23 @@ void draw_cumulative_count(const FigureContent& c) {
 
 void draw_magnitude_time(const FigureContent& c) {
     const std::vector<double>& years = c.events.years;
-    std::vector<PLFLT> magnitudes(c.events.magnitudes.begin(), c.events.magnitudes.end());
+    const std::vector<float>& magnitudes = c.events.magnitudes;
     double x_low = *std::min_element(years.begin(), years.end());
     double x_high = *std::max_element(years.begin(), years.end());
+    // An event whose mark would land exactly on an earlier one's (the same
+    // magnitude in the same sliver of time) is drawn once: a large
+    // catalogue then costs its distinct marks, not its events.
+    std::vector<PLFLT> x, y;
+    std::unordered_set<uint64_t> drawn;
+    const double slivers = static_cast<double>(kTimeSlivers) / std::max(x_high - x_low, 1e-9);
+    for (size_t i = 0; i < years.size(); ++i) {
+        uint32_t magnitude_bits;
+        std::memcpy(&magnitude_bits, &magnitudes[i], sizeof magnitude_bits);
+        const auto sliver = static_cast<uint64_t>((years[i] - x_low) * slivers);
+        if (!drawn.insert(sliver << 32 | magnitude_bits).second) continue;
+        x.push_back(years[i]);
+        y.push_back(magnitudes[i]);
+    }
     widen(&x_low, &x_high, 0.02);
     double y_low = 0.0;
     double y_high = c.bins.centre(c.histogram.last_bin());
@@ -213,7 +232,7 @@ void draw_magnitude_time(const FigureContent& c) {
     pllab("Year", "Magnitude", ("Magnitude against time (dashed: Mc = " + magnitude_text(c.fit.mc) + ")").c_str());
     plcol0(kBlue);
     plssym(0.0, 0.5);
-    plpoin(static_cast<PLINT>(years.size()), years.data(), magnitudes.data(), 4);  // 4: a small circle
+    plpoin(static_cast<PLINT>(x.size()), x.data(), y.data(), 4);  // 4: a small circle
     plssym(0.0, 1.0);
     line(x_low, c.fit.mc, x_high, c.fit.mc, kRed, kDashed);
 }

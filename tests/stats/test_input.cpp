@@ -1,0 +1,30 @@
+// A data-centre download given straight away is refused, with the importer's
+// command that converts it, and nothing is written.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "tests/stats/stats_test_support.h"
+
+namespace {
+
+TEST(Input, RawDownloadRefusedWithTheImportCommand) {
+    ScratchDir scratch;
+    const std::string download = scratch.write(
+        "query.csv",
+        "time,latitude,longitude,depth,mag,magType,nst,gap,dmin,rms,net,id,updated,place,type\n"
+        "2019-07-06T03:19:53.040Z,35.7695,-117.5993,8,7.1,mw,,,,,ci,ci38457511,2019-07-07T00:00:00.000Z,"
+        "\"2km SSE of Ridgecrest, CA\",earthquake\n"
+        "2019-07-06T03:20:10.000Z,35.76,-117.6,5,4.2,ml,,,,,ci,ci38457512,2019-07-07T00:00:00.000Z,"
+        "\"Ridgecrest, CA\",earthquake\n");
+    const std::string figure = scratch.path("stats.png");
+
+    const StatsRun run = run_stats(scratch, {download, figure});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("sismap-stats: " + download, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("sismap-import catalogue " + download), std::string::npos) << run.err;
+    EXPECT_NE(::access(figure.c_str(), F_OK), 0);
+}
+
+}  // namespace
