@@ -35,6 +35,10 @@ std::optional<Region> parse_region(const std::string& text, std::string* error) 
     return std::nullopt;
 }
 
+std::string check_number_option(const std::string& text) {
+    return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
+}
+
 std::string check_time_option(const std::string& text) {
     if (parse_iso_time(text, true)) return std::string();
     return "not a UTC date (YYYY-MM-DD) or date-time (YYYY-MM-DDThh:mm:ss): \"" + text + "\"";

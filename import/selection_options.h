@@ -14,7 +14,9 @@ std::optional<double> parse_finite_number(const std::string& text);
 // longitudes within ±180. West greater than east crosses the antimeridian.
 std::optional<Region> parse_region(const std::string& text, std::string* error);
 
-// Validators for --from/--to (a date or a date-time) and --region.
+// Validators for --min-mag (a finite number), --from/--to (a date or a
+// date-time) and --region.
+std::string check_number_option(const std::string& text);
 std::string check_time_option(const std::string& text);
 std::string check_region_option(const std::string& text);
 

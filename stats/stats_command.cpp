@@ -51,11 +51,9 @@ int run(const StatsOptions& options, const Selection& selection) {
                     (request.method == McMethod::gof90 ? "10 % (gof90)" : "5 % (gof95)") +
                     "; ask for --mc best, maxc or a magnitude");
     const std::optional<GutenbergRichterFit> fit = fit_gutenberg_richter(histogram, bins, completeness->mc_bin);
-    if (!fit) {
-        char mc[32];
-        std::snprintf(mc, sizeof mc, "%.6g", bins.centre(completeness->mc_bin));
-        return fail(options.catalogue + ": fewer than two events at or above Mc = " + mc + ", no b-value");
-    }
+    if (!fit)
+        return fail(options.catalogue + ": fewer than two events at or above Mc = " +
+                    short_number(bins.centre(completeness->mc_bin)) + ", no b-value");
     if (format && !write_figure(options.figure, *format,
                                 FigureContent{events, histogram, bins, *completeness, *fit}, &error))
         return fail(error);
@@ -104,11 +102,7 @@ void add_stats_command(CLI::App& app, int* status) {
         ->check(CLI::Validator(check_bin_width, "WIDTH"))
         ->capture_default_str();
     app.add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
-            },
-            "NUMBER"));
+        ->check(CLI::Validator(check_number_option, "NUMBER"));
     app.add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
         ->check(CLI::Validator(check_time_option, "TIME"));
     app.add_option("--to", options->to, "Keep events before this UTC date or date-time")

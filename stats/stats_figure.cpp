@@ -17,6 +17,7 @@
 
 #include "tool/output_file.h"
 #include "import/ascii_text.h"
+#include "stats/stats_report.h"
 
 namespace {
 
@@ -112,13 +113,6 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-// A magnitude as short as it reads: 1.9, not 1.90.
-std::string magnitude_text(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
 void draw_magnitude_frequency(const FigureContent& c) {
     const MagnitudeHistogram& histogram = c.histogram;
     std::vector<PLFLT> bin_m, bin_n, cumulative_m, cumulative_n;
@@ -157,7 +151,7 @@ void draw_magnitude_frequency(const FigureContent& c) {
     plwidth(1.0);
     line(c.fit.mc, y_low, c.fit.mc, y_high, kRed, kDashed);
     plptex(c.fit.mc + 0.01 * (x_high - x_low), y_low + 0.04 * (y_high - y_low), 1.0, 0.0, 0.0,
-           ("Mc = " + magnitude_text(c.fit.mc)).c_str());
+           ("Mc = " + short_number(c.fit.mc)).c_str());
 
     const PLINT options[3] = {PL_LEGEND_SYMBOL, PL_LEGEND_SYMBOL, PL_LEGEND_LINE};
     const char* texts[3] = {"events in the bin", "events at or above M", "fitted from Mc"};
@@ -229,7 +223,7 @@ void draw_magnitude_time(const FigureContent& c) {
     y_low = 0.0;
     plcol0(kBlack);
     plenv(x_low, x_high, y_low, y_high, 0, 0);
-    pllab("Year", "Magnitude", ("Magnitude against time (dashed: Mc = " + magnitude_text(c.fit.mc) + ")").c_str());
+    pllab("Year", "Magnitude", ("Magnitude against time (dashed: Mc = " + short_number(c.fit.mc) + ")").c_str());
     plcol0(kBlue);
     plssym(0.0, 0.5);
     plpoin(static_cast<PLINT>(x.size()), x.data(), y.data(), 4);  // 4: a small circle
@@ -239,7 +233,7 @@ void draw_magnitude_time(const FigureContent& c) {
 
 void draw_residuals(const FigureContent& c) {
     const std::vector<FitResidual>& residuals = c.completeness.residuals;
-    const std::string title = "Goodness of fit: Mc = " + magnitude_text(c.fit.mc) + " (" +
+    const std::string title = "Goodness of fit: Mc = " + short_number(c.fit.mc) + " (" +
                               method_name(c.completeness.method) + ")";
     plcol0(kBlack);
     if (residuals.empty()) {

@@ -16,6 +16,10 @@ struct StatsReport {
     GutenbergRichterFit fit;
 };
 
+// A number as short as it reads back within six significant digits: 1.9,
+// not 1.90 or 1.9000000000000001.
+std::string short_number(double value);
+
 // Lines of the summary, each ended by a line feed.
 std::string summary_text(const StatsReport& report);
 

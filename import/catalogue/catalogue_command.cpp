@@ -88,11 +88,7 @@ void add_catalogue_command(CLI::App& app, int* status) {
         ->check(CLI::IsMember({"csv", "fdsn", "geojson", "quakeml"}));
     command->add_flag("--all-types", options->all_types, "Keep blasts and other non-earthquake events too");
     command->add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
-            },
-            "NUMBER"));
+        ->check(CLI::Validator(check_number_option, "NUMBER"));
     command->add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
         ->check(CLI::Validator(check_time_option, "TIME"));
     command->add_option("--to", options->to, "Keep events before this UTC date or date-time")
