@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "tool/output_file.h"
 #include "import/selection_options.h"
 #include "stats/gutenberg_richter.h"
 #include "stats/magnitude_bins.h"
 #include "stats/stats_catalogue.h"
 #include "stats/stats_figure.h"
 #include "stats/stats_report.h"
+#include "tool/output_file.h"
 
 namespace {
 

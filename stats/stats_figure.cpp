@@ -5,19 +5,19 @@
 #include "stats/stats_figure.h"
 
 #include <plplot.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
 
-#include "tool/output_file.h"
-#include "import/ascii_text.h"
 #include "stats/stats_report.h"
+#include "tool/output_file.h"
+#include "tool/text_basics.h"
 
 namespace {
 
