@@ -52,6 +52,22 @@ struct ImportCounts {
     uint64_t outside_time = 0;
     uint64_t outside_region = 0;
     uint64_t bad = 0;  // skipped with --skip-bad
+    uint64_t repeated = 0;  // met before in an earlier answer (fetch mode)
+
+    // Adds another part's counts (the layout stays). Every counter above
+    // belongs here.
+    ImportCounts& operator+=(const ImportCounts& other) {
+        read += other.read;
+        kept += other.kept;
+        not_earthquake += other.not_earthquake;
+        no_magnitude += other.no_magnitude;
+        below_min_magnitude += other.below_min_magnitude;
+        outside_time += other.outside_time;
+        outside_region += other.outside_region;
+        bad += other.bad;
+        repeated += other.repeated;
+        return *this;
+    }
 };
 
 // A catalogue that cannot be read: the message names the file and where in

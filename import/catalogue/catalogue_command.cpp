@@ -12,7 +12,7 @@
 #include "tool/progress_bar.h"
 #include "import/selection_options.h"
 #include "import/catalogue/catalogue_reader.h"
-#include "import/catalogue/catalogue_writer.h"
+#include "import/catalogue/catalogue_output.h"
 
 namespace {
 
@@ -28,15 +28,6 @@ struct Options {
     bool skip_bad = false;
     bool quiet = false;
 };
-
-std::string summary(const ImportCounts& counts) {
-    return "sismap-import: read " + std::to_string(counts.read) + " events (" + layout_name(counts.layout) +
-           "), kept " + std::to_string(counts.kept) + "; dropped " + std::to_string(counts.not_earthquake) +
-           " not earthquakes, " + std::to_string(counts.no_magnitude) + " without a magnitude above 0, " +
-           std::to_string(counts.below_min_magnitude) + " below --min-mag, " + std::to_string(counts.outside_time) +
-           " outside --from/--to, " + std::to_string(counts.outside_region) + " outside --region, " +
-           std::to_string(counts.bad) + " bad rows skipped";
-}
 
 int run(const Options& options, const Selection& selection) {
     static const std::map<std::string, CatalogueFormat> kFormats = {{"guess", CatalogueFormat::guess},
@@ -55,21 +46,14 @@ int run(const Options& options, const Selection& selection) {
     try {
         ProgressBar bar(!options.quiet && stderr_is_terminal());
         events = read_events_file(options.input, kFormats.at(options.format), selection, &counts,
-                                     [&bar](uint64_t read) { bar.update(read, 0, "events read"); });
-        sort_events(events);
-        write_catalogue(events, [&output](std::string_view text) { output.write(text); });
+                                  [&bar](uint64_t read) { bar.update(read, 0, "events read"); });
     } catch (const std::exception& e) {
         // A bad input (ImportError) or the system giving out (memory): the
         // output's temporary file goes with `output`, the target stays.
         std::fprintf(stderr, "sismap-import: %s\n", e.what());
         return 1;
     }
-    if (!output.commit(&error)) {
-        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
-        return 1;
-    }
-    if (!options.quiet) std::fprintf(stderr, "%s\n", summary(counts).c_str());
-    return 0;
+    return write_kept_events(events, counts, layout_name(counts.layout), output, options.quiet);
 }
 
 }  // namespace

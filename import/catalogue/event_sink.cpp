@@ -28,7 +28,9 @@ const char* EventSink::offer(const RawEvent& event) {
     if (!(event.longitude >= -180.0 && event.longitude <= 180.0)) return "longitude outside -180 to 180";
     if (event.magnitude && !(std::fabs(*event.magnitude) < kMagnitudeLimit)) return "magnitude out of range";
 
-    if (!selection_.all_types && !is_earthquake(trim_blanks(event.type))) {
+    if (first_sighting_ && !event.id.empty() && !first_sighting_(event.id)) {
+        ++counts_.repeated;
+    } else if (!selection_.all_types && !is_earthquake(trim_blanks(event.type))) {
         ++counts_.not_earthquake;
     } else if (!event.magnitude || !(*event.magnitude > 0.0)) {
         ++counts_.no_magnitude;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,11 @@ struct RawEvent {
     double longitude = 0.0;
     std::optional<double> magnitude;  // empty: the event has none
     std::string_view type;            // empty: none given, counts as an earthquake
+    std::string_view id;              // the service's EventID; empty: none given
 };
+
+// Tells whether an event identifier is met for the first time (and notes it).
+using FirstSighting = std::function<bool(std::string_view id)>;
 
 class EventSink {
 public:
@@ -37,6 +42,11 @@ public:
     // dropped by the selection.
     const char* offer(const RawEvent& event);
 
+    // Answers to queries that meet share events: with this set, an event
+    // whose identifier was met before is counted as repeated and skipped.
+    // Events without an identifier are always taken.
+    void skip_repeats(FirstSighting first_sighting) { first_sighting_ = std::move(first_sighting); }
+
     // A bad row at `where` ("file:line"): throws ImportError, or with
     // --skip-bad counts it and returns.
     void bad(const std::string& where, const std::string& what);
@@ -46,6 +56,7 @@ private:
     ImportCounts& counts_;
     std::vector<QuakeEvent>& events_;
     const ReadProgress* progress_;
+    FirstSighting first_sighting_;
 };
 
 // Numbers as the text layouts write them: blanks around, an optional sign,

@@ -125,11 +125,12 @@ struct Columns {
     size_t longitude = kMissing;
     size_t magnitude = kMissing;
     size_t type = kMissing;
+    size_t id = kMissing;
     size_t count = 0;
 };
 
 Columns find_columns(const std::vector<std::string_view>& header, const std::string& where, const char* type_name,
-                     std::initializer_list<const char*> magnitude_names) {
+                     const char* id_name, std::initializer_list<const char*> magnitude_names) {
     Columns columns;
     columns.count = header.size();
     for (size_t i = 0; i < header.size(); ++i) {
@@ -141,6 +142,7 @@ Columns find_columns(const std::vector<std::string_view>& header, const std::str
         if (same_name(name, "latitude")) take(columns.latitude);
         if (same_name(name, "longitude")) take(columns.longitude);
         if (same_name(name, type_name)) take(columns.type);
+        if (id_name != nullptr && same_name(name, id_name)) take(columns.id);
         for (const char* magnitude : magnitude_names)
             if (same_name(name, magnitude)) take(columns.magnitude);
     }
@@ -192,6 +194,7 @@ void take_row(const std::vector<std::string_view>& fields, const Columns& column
         }
     }
     if (columns.type != kMissing) event.type = fields[columns.type];
+    if (columns.id != kMissing) event.id = trim_blanks(fields[columns.id]);
     if (const char* problem = sink.offer(event)) sink.bad(splitter.where(line), problem);
 }
 
@@ -210,6 +213,7 @@ struct Dialect {
     bool quoting;          // RFC 4180 quoted fields
     bool hash_lines;       // the header starts with "#" and later "#" lines are comments
     const char* type_name;
+    const char* id_name;  // the event's identifier, or nullptr where none is read
     std::initializer_list<const char*> magnitude_names;
 };
 
@@ -229,7 +233,7 @@ void read_delimited(std::string_view text, const std::string& name, const Dialec
         if (!first.empty() && first.front() == '#') first.remove_prefix(1);
     }
     const Columns columns =
-        find_columns(fields, splitter.where(header_line), dialect.type_name, dialect.magnitude_names);
+        find_columns(fields, splitter.where(header_line), dialect.type_name, dialect.id_name, dialect.magnitude_names);
     while (!splitter.at_end()) {
         const size_t line = splitter.line();
         splitter.next(fields);
@@ -245,9 +249,9 @@ void read_delimited(std::string_view text, const std::string& name, const Dialec
 }  // namespace
 
 void read_csv_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    read_delimited(text, name, Dialect{',', true, false, "type", {"mag", "magnitude"}}, sink);
+    read_delimited(text, name, Dialect{',', true, false, "type", nullptr, {"mag", "magnitude"}}, sink);
 }
 
 void read_fdsn_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    read_delimited(text, name, Dialect{'|', false, true, "eventtype", {"magnitude"}}, sink);
+    read_delimited(text, name, Dialect{'|', false, true, "eventtype", "eventid", {"magnitude"}}, sink);
 }

@@ -1,0 +1,22 @@
+// The end every catalogue import shares, whatever the events came from (a
+// downloaded file, queries to an event service): the kept events sorted and
+// written in the viewer's layout, the output committed whole, and the
+// summary line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "import/import_types.h"
+#include "tool/output_file.h"
+
+// "sismap-import: read N events (SOURCE), kept K; dropped ..." where SOURCE
+// says what was read (a layout name, or the service and its queries).
+std::string import_summary(const ImportCounts& counts, const std::string& source);
+
+// Sorts `events`, writes them to the opened `output` and commits it; then,
+// unless `quiet`, prints the summary on standard error. Returns the exit
+// status: 0, or 1 after saying on standard error what failed (the target is
+// then left as it was).
+int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
+                      OutputFile& output, bool quiet);

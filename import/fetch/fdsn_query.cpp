@@ -1,0 +1,132 @@
+// Service table, query URLs and answer classification.
+#include "import/fetch/fdsn_query.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "import/ascii_text.h"
+#include "import/iso_time.h"
+
+namespace {
+
+constexpr std::string_view kServicePath = "/fdsnws/event/1";
+
+// Shortest text that reads back as the same double.
+std::string query_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    for (int digits = 1; digits <= 17; ++digits) {
+        char shorter[32];
+        std::snprintf(shorter, sizeof shorter, "%.*g", digits, value);
+        if (std::strtod(shorter, nullptr) == value) return shorter;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string query_time(int64_t us) {
+    const CivilTime t = civil_time(us);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+const std::vector<KnownService>& known_services() {
+    static const std::vector<KnownService> kServices = {
+        {"usgs", "https://earthquake.usgs.gov/fdsnws/event/1"},
+        {"emsc", "https://www.seismicportal.eu/fdsnws/event/1"},
+        {"isc", "https://www.isc.ac.uk/fdsnws/event/1"},
+        {"geofon", "https://geofon.gfz-potsdam.de/fdsnws/event/1"},
+        {"ingv", "https://webservices.ingv.it/fdsnws/event/1"},
+    };
+    return kServices;
+}
+
+std::optional<Service> find_service(const std::string& text, std::string* error) {
+    const std::string lower = ascii_lower(text);
+    for (const KnownService& known : known_services())
+        if (lower == known.name) return Service{known.name, known.base_url};
+    std::string url = text;
+    while (!url.empty() && url.back() == '/') url.pop_back();
+    const size_t scheme_end = url.find("://");
+    const std::string scheme = scheme_end == std::string::npos ? std::string() : ascii_lower(url.substr(0, scheme_end));
+    const size_t host = scheme_end + 3;
+    const bool has_host = (scheme == "http" || scheme == "https") && url.size() > host + kServicePath.size() &&
+                          url[host] != '/' &&
+                          url.compare(url.size() - kServicePath.size(), kServicePath.size(), kServicePath) == 0;
+    bool plain = true;  // no blanks, control bytes, query or fragment
+    for (char c : url) plain = plain && static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '?' && c != '#';
+    if (has_host && plain) return Service{url, url};
+    std::string names;
+    for (const KnownService& known : known_services()) names += std::string(names.empty() ? "" : ", ") + known.name;
+    *error = "neither a known service (" + names + ") nor a base URL http(s)://HOST[:PORT]/.../fdsnws/event/1: \"" +
+             text + "\"";
+    return std::nullopt;
+}
+
+std::vector<QueryBox> query_boxes(const std::optional<Region>& region) {
+    if (!region) return {QueryBox()};
+    if (region->west <= region->east) return {QueryBox{region->south, region->north, region->west, region->east}};
+    return {QueryBox{region->south, region->north, region->west, 180.0},
+            QueryBox{region->south, region->north, -180.0, region->east}};
+}
+
+std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const QueryBox& box,
+                      const std::optional<double>& min_magnitude, uint64_t limit) {
+    // The slice widened to whole seconds: the start's second, the end's
+    // next one when the end is not whole (the latest time stays in range).
+    const int64_t end_us = to_us > kLatestTimeUs - 999999 ? kLatestTimeUs : to_us + 999999;
+    std::string url = base_url + "/query?starttime=" + query_time(from_us) + "&endtime=" + query_time(end_us);
+    const QueryBox world;
+    if (box.south != world.south || box.north != world.north || box.west != world.west || box.east != world.east) {
+        url += "&minlatitude=" + query_number(box.south) + "&maxlatitude=" + query_number(box.north) +
+               "&minlongitude=" + query_number(box.west) + "&maxlongitude=" + query_number(box.east);
+    }
+    if (min_magnitude) url += "&minmagnitude=" + query_number(*min_magnitude);
+    return url + "&orderby=time-asc&limit=" + std::to_string(limit) + "&format=text";
+}
+
+AnswerKind classify_answer(long status, std::string_view body) {
+    // Only the start of an error text is looked at; it says what it is early.
+    const std::string text = ascii_lower(body.substr(0, 4096));
+    const auto says = [&text](const char* words) { return text.find(words) != std::string::npos; };
+    switch (status) {
+        case 200: return AnswerKind::events;
+        case 204: return AnswerKind::empty;
+        case 404: return says("no data") ? AnswerKind::empty : AnswerKind::failure;
+        case 413: return AnswerKind::too_many;
+        case 400:
+            // USGS: "N matching events exceeds search limit of 20000".
+            return (says("exceed") && says("limit")) || says("too many") ? AnswerKind::too_many
+                                                                        : AnswerKind::failure;
+        case 429:
+        case 500:
+        case 502:
+        case 503:
+        case 504: return AnswerKind::retry;
+        default: return AnswerKind::failure;
+    }
+}
+
+std::string first_lines(std::string_view body, int lines) {
+    constexpr size_t kLongest = 200;
+    std::string out;
+    size_t start = 0;
+    while (lines > 0 && start < body.size()) {
+        size_t end = body.find('\n', start);
+        if (end == std::string_view::npos) end = body.size();
+        std::string_view line = body.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && static_cast<unsigned char>(line.back()) <= 0x20) line.remove_suffix(1);
+        while (!line.empty() && static_cast<unsigned char>(line.front()) <= 0x20) line.remove_prefix(1);
+        if (line.empty()) continue;
+        out += "\n  ";
+        for (char c : line.substr(0, kLongest)) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+        if (line.size() > kLongest) out += "...";
+        --lines;
+    }
+    return out;
+}
