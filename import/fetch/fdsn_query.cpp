@@ -6,20 +6,20 @@
 #include <cstdlib>
 
 #include "import/ascii_text.h"
+#include "import/catalogue/event_sink.h"
 #include "import/iso_time.h"
 
 namespace {
 
 constexpr std::string_view kServicePath = "/fdsnws/event/1";
 
-// Shortest text that reads back as the same double.
+// Plain decimals (no exponent, which not every service reads), as few as
+// read back as the same number.
 std::string query_number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    for (int digits = 1; digits <= 17; ++digits) {
-        char shorter[32];
-        std::snprintf(shorter, sizeof shorter, "%.*g", digits, value);
-        if (std::strtod(shorter, nullptr) == value) return shorter;
+    char text[400];
+    for (int decimals = 0; decimals < 17; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        if (std::strtod(text, nullptr) == value) break;
     }
     return text;
 }
@@ -120,8 +120,8 @@ std::string first_lines(std::string_view body, int lines) {
         if (end == std::string_view::npos) end = body.size();
         std::string_view line = body.substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && static_cast<unsigned char>(line.back()) <= 0x20) line.remove_suffix(1);
-        while (!line.empty() && static_cast<unsigned char>(line.front()) <= 0x20) line.remove_prefix(1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        line = trim_blanks(line);
         if (line.empty()) continue;
         out += "\n  ";
         for (char c : line.substr(0, kLongest)) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;

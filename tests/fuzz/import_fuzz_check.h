@@ -26,7 +26,7 @@ inline void fail(const char* what) {
 inline void check_events(const std::vector<QuakeEvent>& events, const ImportCounts& counts, bool finished) {
     if (counts.kept != events.size()) fail("kept count differs from the events handed back");
     const uint64_t accounted = counts.kept + counts.not_earthquake + counts.no_magnitude + counts.below_min_magnitude +
-                               counts.outside_time + counts.outside_region + counts.bad;
+                               counts.outside_time + counts.outside_region + counts.bad + counts.repeated;
     if (finished && accounted != counts.read) fail("events read are not all accounted for");
     if (accounted > counts.read) fail("more events accounted for than read");
     for (const QuakeEvent& event : events) {

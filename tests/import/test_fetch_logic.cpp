@@ -1,0 +1,112 @@
+// The fetch logic without a network: answers scripted through HttpClient,
+// waits recorded instead of slept. What a real service over real HTTP does
+// is tests/import/test_fetch.py.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "import/fetch/fetcher.h"
+
+namespace {
+
+// Gives the scripted replies in turn (the last one for ever) and records
+// the URLs asked for.
+class ScriptedClient : public HttpClient {
+public:
+    std::deque<HttpReply> replies;
+    std::vector<std::string> urls;
+
+    HttpReply get(const std::string& url) override {
+        urls.push_back(url);
+        HttpReply reply = replies.front();
+        if (replies.size() > 1) replies.pop_front();
+        return reply;
+    }
+};
+
+HttpReply answer(long status, const std::string& body, double retry_after = 0.0) {
+    HttpReply reply;
+    reply.status = status;
+    reply.body = body;
+    reply.retry_after = retry_after;
+    return reply;
+}
+
+}  // namespace
+
+TEST(FetchLogic, WaitsDoubleAndTakeALongerRetryAfterUpToSixtySeconds) {
+    EXPECT_DOUBLE_EQ(retry_delay(0.1, 2, 0.0), 0.2);
+    EXPECT_DOUBLE_EQ(retry_delay(1.0, 3, 2.0), 4.0);  // a shorter Retry-After is not taken
+    EXPECT_DOUBLE_EQ(retry_delay(1.0, 40, 0.0), 60.0);
+    EXPECT_DOUBLE_EQ(retry_delay(90.0, 2, 0.0), 90.0);  // the user's own longer wait stands
+
+    ScriptedClient client;
+    client.replies = {answer(429, "slow down\n", 3600.0), answer(503, "busy\n")};
+    FetchPlan plan;
+    std::string error;
+    plan.service = *find_service("http://127.0.0.1:8080/fdsnws/event/1/", &error);
+    plan.from_us = 1704067200LL * 1000000;  // 2024-01-01
+    plan.to_us = plan.from_us + 86400LL * 1000000;
+    plan.retries = 3;
+    std::vector<double> waits;
+    std::vector<std::string> notices;
+    FetchHooks hooks;
+    hooks.sleep = [&waits](double seconds) { waits.push_back(seconds); };
+    hooks.notice = [&notices](const std::string& line) { notices.push_back(line); };
+    FetchCounts counts;
+    try {
+        fetch_events(plan, Selection(), client, hooks, nullptr, &counts);
+        ADD_FAILURE() << "a service that stays busy must fail the fetch";
+    } catch (const ImportError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "http://127.0.0.1:8080/fdsnws/event/1 still answered HTTP 503 after 4 tries to "
+                  "http://127.0.0.1:8080/fdsnws/event/1/query?starttime=2024-01-01T00:00:00&endtime="
+                  "2024-01-02T00:00:00&orderby=time-asc&limit=20000&format=text:\n  busy");
+    }
+    EXPECT_EQ(waits, (std::vector<double>{60.0, 2.0, 4.0}));
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_EQ(notices[0], "http://127.0.0.1:8080/fdsnws/event/1 answered HTTP 429; waiting 60 s as its "
+                          "Retry-After asks before try 2 of 4");
+    EXPECT_EQ(counts.queries, 4u);
+    EXPECT_EQ(client.urls.size(), 4u);
+}
+
+TEST(FetchLogic, AnswersAreTold) {
+    EXPECT_EQ(classify_answer(200, "#EventID|Time\n"), AnswerKind::events);
+    EXPECT_EQ(classify_answer(204, ""), AnswerKind::empty);
+    EXPECT_EQ(classify_answer(404, "Error 404: Not Found\n\nNo data matches selection\n"), AnswerKind::empty);
+    EXPECT_EQ(classify_answer(404, "Error 404: Not Found\n\nNo such page\n"), AnswerKind::failure);
+    EXPECT_EQ(classify_answer(413, ""), AnswerKind::too_many);
+    EXPECT_EQ(classify_answer(400, "Error 400: Bad Request\n\n21317 matching events exceeds search limit of 20000. "
+                                   "Modify the search to match fewer events.\n"),
+              AnswerKind::too_many);
+    EXPECT_EQ(classify_answer(400, "Error 400: Bad Request\n\nUnknown parameter: eventtype\n"), AnswerKind::failure);
+    for (long status : {429, 500, 502, 503, 504}) EXPECT_EQ(classify_answer(status, ""), AnswerKind::retry);
+    EXPECT_EQ(classify_answer(401, "Unauthorized"), AnswerKind::failure);
+    EXPECT_EQ(first_lines("\n\x1b[31mred\r\n\n" + std::string(300, 'x') + "\nthird\nfourth\n", 2),
+              "\n  ?[31mred\n  " + std::string(200, 'x') + "...");
+}
+
+TEST(FetchLogic, ServicesAndQueries) {
+    std::string error;
+    EXPECT_EQ(find_service("EMSC", &error)->base_url, "https://www.seismicportal.eu/fdsnws/event/1");
+    EXPECT_EQ(find_service("https://example.org:8443/fdsnws/event/1", &error)->name,
+              "https://example.org:8443/fdsnws/event/1");
+    for (const char* bad : {"nowhere", "ftp://example.org/fdsnws/event/1", "https:///fdsnws/event/1",
+                            "https://example.org/fdsnws/event/1?x=1/fdsnws/event/1", "https://example.org/"}) {
+        EXPECT_FALSE(find_service(bad, &error)) << bad;
+        EXPECT_NE(error.find("usgs, emsc, isc, geofon, ingv"), std::string::npos) << error;
+    }
+
+    // Across 180 degrees: two boxes, each with west <= east; a fraction of a
+    // second widens the slice to whole seconds; no exponents in numbers.
+    const Region fiji{-25.5, -12.0, 175.0, -178.25};
+    const std::vector<QueryBox> boxes = query_boxes(fiji);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(query_url("B", 1500000, 2500001, boxes[0], 0.00001, 100),
+              "B/query?starttime=1970-01-01T00:00:01&endtime=1970-01-01T00:00:03&minlatitude=-25.5&maxlatitude=-12"
+              "&minlongitude=175&maxlongitude=180&minmagnitude=0.00001&orderby=time-asc&limit=100&format=text");
+    EXPECT_EQ(boxes[1].west, -180.0);
+    EXPECT_EQ(boxes[1].east, -178.25);
+    EXPECT_EQ(query_boxes(std::nullopt).size(), 1u);
+}
