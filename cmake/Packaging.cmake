@@ -77,8 +77,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Run-time needs that dpkg-shlibdeps cannot see in the binaries: the recorder
 # starts a private Xvfb server when there is no display and draws in it with
 # Mesa's software driver; the statistics program's figures come from
-# PLplot's cairo driver, which PLplot loads as a plug-in.
+# PLplot's cairo driver, which PLplot loads as a plug-in; the importer's
+# fetch mode checks the certificates of event services against the system's
+# CA certificates (libcurl itself is found by dpkg-shlibdeps).
 set(runtime_depends)
+if(TARGET sismap-import)
+  list(APPEND runtime_depends ca-certificates)
+endif()
 if(TARGET sismap-record)
   list(APPEND runtime_depends xvfb libgl1-mesa-dri)
 endif()

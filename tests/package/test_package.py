@@ -165,6 +165,10 @@ class ControlAndContents(Package):
         # Computed by dpkg-shlibdeps from the binaries: the C library and GLUT.
         self.assertIn("libc6", depends)
         self.assertIn("libglut3.12", depends)
+        # The fetch mode: libcurl (found by dpkg-shlibdeps) and the CA
+        # certificates it checks services against.
+        if "sismap-import" in ARGS.programs:
+            self.assertLessEqual({"libcurl4", "ca-certificates"}, set(depends))
         recorder_needs = {"xvfb", "libgl1-mesa-dri"}
         if "sismap-record" in ARGS.programs:
             self.assertLessEqual(recorder_needs, set(depends))
