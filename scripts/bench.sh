@@ -4,9 +4,10 @@
 # one drawn frame in a window under a private virtual X server, then
 # sismap-import on a generated million-event data-centre CSV against the
 # obvious pandas script, and its peak memory on a 200,000-event QuakeML file,
-# then sismap-record recording generated multi-year catalogues to GIF, then
-# sismap-stats on a million-event catalogue against the obvious numpy/pandas
-# script.
+# its fetch mode from a local event service against one uncapped download
+# and a conversion, then sismap-record recording generated multi-year
+# catalogues to GIF, then sismap-stats on a million-event catalogue against
+# the obvious numpy/pandas script.
 # Each figure is printed with its baseline or its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
@@ -31,6 +32,10 @@ stop_xvfb
 echo
 echo "Import (sismap-import against pandas, then QuakeML peak memory)"
 /usr/bin/python3 bench/bench_import.py "$build/import/sismap-import" "$repetitions"
+
+echo
+echo "Fetch (sismap-import fetch under a 20,000-event cap against curl of one uncapped answer + catalogue)"
+/usr/bin/python3 bench/bench_fetch.py "$build/import/sismap-import" "$repetitions"
 
 echo
 echo "Recording (sismap-record starts its own X server)"

@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "import/ascii_text.h"
-#include "import/catalogue/event_sink.h"
 #include "import/iso_time.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -118,10 +117,8 @@ std::string first_lines(std::string_view body, int lines) {
     while (lines > 0 && start < body.size()) {
         size_t end = body.find('\n', start);
         if (end == std::string_view::npos) end = body.size();
-        std::string_view line = body.substr(start, end - start);
+        const std::string_view line = trim_blanks(body.substr(start, end - start));
         start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = trim_blanks(line);
         if (line.empty()) continue;
         out += "\n  ";
         for (char c : line.substr(0, kLongest)) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
