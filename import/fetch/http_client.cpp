@@ -41,7 +41,6 @@ public:
         curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
         curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(curl_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 2L);
         curl_easy_setopt(curl_, CURLOPT_ACCEPT_ENCODING, "");  // any compression libcurl can undo
@@ -62,6 +61,9 @@ public:
         HttpReply reply;
         error_[0] = '\0';
         curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+        // A service reached over https is never followed down to http.
+        const bool secure = url.compare(0, 6, "https:") == 0;
+        curl_easy_setopt(curl_, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
         curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &reply.body);
         const CURLcode code = curl_easy_perform(curl_);
         reply.transfer = transfer_of(code);

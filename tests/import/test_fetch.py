@@ -11,7 +11,9 @@ Usage: test_fetch.py PATH/TO/sismap-import
 """
 
 import datetime
+import email.utils
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -126,19 +128,24 @@ class FetchTest(unittest.TestCase):
     def test_busy_service_and_cut_bodies_are_asked_again(self):
         events = [Event("a", "2024-02-01T10:00:00", 35.0, 139.0, 5.0)]
         with FakeService(events) as service:
-            service.faults = [Fault("status", 503, "Service busy\n"),
+            # Retry-After as an HTTP date (about 2 s ahead) and in seconds.
+            service.faults = [Fault("status", 503, "Service busy\n",
+                                    retry_after=email.utils.formatdate(time.time() + 2.5, usegmt=True)),
+                              Fault("status", 500, "Oops\n"),
                               Fault("status", 429, "Slow down\n", retry_after="1"),
                               Fault("cut")]
             began = time.monotonic()
             status, err = self.fetch(service, "--from", "2024-02-01", "--to", "2024-02-02")
-            self.assertGreaterEqual(time.monotonic() - began, 1.0)
+            self.assertGreaterEqual(time.monotonic() - began, 2.0)
             self.assertEqual(status, 0, err)
             self.assertEqual(self.read_output(), expected_output(events))
             name = service.base_url
-            self.assertIn("%s answered HTTP 503; waiting 0.01 s before try 2 of 6\n" % name, err)
-            self.assertIn("%s answered HTTP 429; waiting 1 s as its Retry-After asks before try 3 of 6\n" % name, err)
-            self.assertIn("%s: answer cut short; waiting 0.04 s before try 4 of 6\n" % name, err)
-            self.assertIn("4 queries, 1 slice), kept 1;", err)
+            self.assertRegex(err, r"%s answered HTTP 503; waiting [12] s as its Retry-After asks before try 2 of 6\n"
+                             % re.escape(name))
+            self.assertIn("%s answered HTTP 500; waiting 0.02 s before try 3 of 6\n" % name, err)
+            self.assertIn("%s answered HTTP 429; waiting 1 s as its Retry-After asks before try 4 of 6\n" % name, err)
+            self.assertIn("%s: answer cut short; waiting 0.08 s before try 5 of 6\n" % name, err)
+            self.assertIn("5 queries, 1 slice), kept 1;", err)
             self.assert_polite_queries(service)
 
     def test_failures_stop_the_fetch_and_leave_the_output_alone(self):

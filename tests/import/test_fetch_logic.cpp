@@ -110,3 +110,41 @@ TEST(FetchLogic, ServicesAndQueries) {
     EXPECT_EQ(boxes[1].east, -178.25);
     EXPECT_EQ(query_boxes(std::nullopt).size(), 1u);
 }
+
+TEST(FetchLogic, StallsAndLostConnectionsAreAskedAgainButRefusedCertificatesAreNot) {
+    HttpReply stalled, lost, refused;
+    stalled.transfer = HttpReply::Transfer::timed_out;
+    stalled.error = "Operation too slow";
+    lost.transfer = HttpReply::Transfer::no_connection;
+    refused.transfer = HttpReply::Transfer::failed;
+    refused.error = "SSL certificate problem: self-signed certificate";
+    FetchPlan plan;
+    std::string error;
+    plan.service = *find_service("isc", &error);
+    plan.from_us = 0;
+    plan.to_us = 86400LL * 1000000;
+    std::vector<std::string> notices;
+    FetchHooks hooks;
+    hooks.notice = [&notices](const std::string& line) { notices.push_back(line); };
+
+    ScriptedClient client;
+    client.replies = {stalled, lost,
+                      answer(200, "#EventID|Time|Latitude|Longitude|Magnitude\nq1|1970-01-01T01:00:00|1|2|3.5\n")};
+    FetchCounts counts;
+    const std::vector<QuakeEvent> events = fetch_events(plan, Selection(), client, hooks, nullptr, &counts);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].time_us, 3600LL * 1000000);
+    EXPECT_EQ(counts.queries, 3u);
+    EXPECT_EQ(notices, (std::vector<std::string>{"isc: timed out; waiting 1 s before try 2 of 6",
+                                                 "isc: no connection; waiting 2 s before try 3 of 6"}));
+
+    ScriptedClient refusing;
+    refusing.replies = {refused};
+    try {
+        fetch_events(plan, Selection(), refusing, hooks, nullptr, nullptr);
+        ADD_FAILURE() << "a refused certificate must fail the fetch";
+    } catch (const ImportError& e) {
+        EXPECT_NE(std::string(e.what()).find("isc: failed (SSL certificate problem"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(refusing.urls.size(), 1u);
+}
