@@ -176,5 +176,8 @@ class FakeService:
             handler.wfile.flush()
             handler.close_connection = True
             return None
-        headers = [("Retry-After", fault.retry_after)] if fault.retry_after is not None else []
+        # Retry-After is a text, or a function giving it as the answer leaves
+        # (an HTTP date counts from then).
+        retry_after = fault.retry_after() if callable(fault.retry_after) else fault.retry_after
+        headers = [("Retry-After", retry_after)] if retry_after is not None else []
         return self._send(handler, fault.status, fault.text, headers)
