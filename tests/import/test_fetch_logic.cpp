@@ -71,18 +71,11 @@ TEST(FetchLogic, WaitsDoubleAndTakeALongerRetryAfterUpToSixtySeconds) {
     EXPECT_EQ(client.urls.size(), 4u);
 }
 
-TEST(FetchLogic, AnswersAreTold) {
-    EXPECT_EQ(classify_answer(200, "#EventID|Time\n"), AnswerKind::events);
-    EXPECT_EQ(classify_answer(204, ""), AnswerKind::empty);
-    EXPECT_EQ(classify_answer(404, "Error 404: Not Found\n\nNo data matches selection\n"), AnswerKind::empty);
+// What the end-to-end test's service does not send: another 404, and error
+// texts with control bytes and overlong lines.
+TEST(FetchLogic, OtherAnswersFailAndTheirTextIsQuotedSafely) {
     EXPECT_EQ(classify_answer(404, "Error 404: Not Found\n\nNo such page\n"), AnswerKind::failure);
-    EXPECT_EQ(classify_answer(413, ""), AnswerKind::too_many);
-    EXPECT_EQ(classify_answer(400, "Error 400: Bad Request\n\n21317 matching events exceeds search limit of 20000. "
-                                   "Modify the search to match fewer events.\n"),
-              AnswerKind::too_many);
-    EXPECT_EQ(classify_answer(400, "Error 400: Bad Request\n\nUnknown parameter: eventtype\n"), AnswerKind::failure);
-    for (long status : {429, 500, 502, 503, 504}) EXPECT_EQ(classify_answer(status, ""), AnswerKind::retry);
-    EXPECT_EQ(classify_answer(401, "Unauthorized"), AnswerKind::failure);
+    EXPECT_EQ(classify_answer(504, ""), AnswerKind::retry);
     EXPECT_EQ(first_lines("\n\x1b[31mred\r\n\n" + std::string(300, 'x') + "\nthird\nfourth\n", 2),
               "\n  ?[31mred\n  " + std::string(200, 'x') + "...");
 }
@@ -90,25 +83,17 @@ TEST(FetchLogic, AnswersAreTold) {
 TEST(FetchLogic, ServicesAndQueries) {
     std::string error;
     EXPECT_EQ(find_service("EMSC", &error)->base_url, "https://www.seismicportal.eu/fdsnws/event/1");
-    EXPECT_EQ(find_service("https://example.org:8443/fdsnws/event/1", &error)->name,
-              "https://example.org:8443/fdsnws/event/1");
-    for (const char* bad : {"nowhere", "ftp://example.org/fdsnws/event/1", "https:///fdsnws/event/1",
-                            "https://example.org/fdsnws/event/1?x=1/fdsnws/event/1", "https://example.org/"}) {
+    for (const char* bad : {"https:///fdsnws/event/1", "https://example.org/fdsnws/event/1?x=1/fdsnws/event/1"})
         EXPECT_FALSE(find_service(bad, &error)) << bad;
-        EXPECT_NE(error.find("usgs, emsc, isc, geofon, ingv"), std::string::npos) << error;
-    }
 
-    // Across 180 degrees: two boxes, each with west <= east; a fraction of a
-    // second widens the slice to whole seconds; no exponents in numbers.
+    // A fraction of a second widens the slice to whole seconds; no exponents
+    // in numbers (a "+" would read as a blank).
     const Region fiji{-25.5, -12.0, 175.0, -178.25};
     const std::vector<QueryBox> boxes = query_boxes(fiji);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(query_url("B", 1500000, 2500001, boxes[0], 0.00001, 100),
               "B/query?starttime=1970-01-01T00:00:01&endtime=1970-01-01T00:00:03&minlatitude=-25.5&maxlatitude=-12"
               "&minlongitude=175&maxlongitude=180&minmagnitude=0.00001&orderby=time-asc&limit=100&format=text");
-    EXPECT_EQ(boxes[1].west, -180.0);
-    EXPECT_EQ(boxes[1].east, -178.25);
-    EXPECT_EQ(query_boxes(std::nullopt).size(), 1u);
 }
 
 TEST(FetchLogic, StallsAndLostConnectionsAreAskedAgainButRefusedCertificatesAreNot) {
