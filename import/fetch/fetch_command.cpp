@@ -116,11 +116,7 @@ void add_fetch_command(CLI::App& app, int* status) {
                         "Events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
         ->check(CLI::Validator(check_region_option, "S,N,W,E"));
     command->add_option("--min-mag", options->min_magnitude, "Events of at least this magnitude")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
-            },
-            "NUMBER"));
+        ->check(CLI::Validator(check_number_option, "NUMBER"));
     command->add_flag("--all-types", options->all_types, "Keep blasts and other non-earthquake events too");
     command->add_option("--retries", options->retries,
                         "Ask again this many times when the service is busy or the connection fails; default 5")
