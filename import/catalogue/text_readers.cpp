@@ -107,15 +107,6 @@ private:
     std::deque<std::string> storage_;
 };
 
-bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 constexpr size_t kMissing = static_cast<size_t>(-1);
 
 // Where the needed columns are.
@@ -138,13 +129,13 @@ Columns find_columns(const std::vector<std::string_view>& header, const std::str
         const auto take = [&](size_t& slot) {
             if (slot == kMissing) slot = i;
         };
-        if (same_name(name, "time")) take(columns.time);
-        if (same_name(name, "latitude")) take(columns.latitude);
-        if (same_name(name, "longitude")) take(columns.longitude);
-        if (same_name(name, type_name)) take(columns.type);
-        if (id_name != nullptr && same_name(name, id_name)) take(columns.id);
+        if (equals_ignoring_case(name, "time")) take(columns.time);
+        if (equals_ignoring_case(name, "latitude")) take(columns.latitude);
+        if (equals_ignoring_case(name, "longitude")) take(columns.longitude);
+        if (equals_ignoring_case(name, type_name)) take(columns.type);
+        if (id_name != nullptr && equals_ignoring_case(name, id_name)) take(columns.id);
         for (const char* magnitude : magnitude_names)
-            if (same_name(name, magnitude)) take(columns.magnitude);
+            if (equals_ignoring_case(name, magnitude)) take(columns.magnitude);
     }
     std::string missing;
     const auto need = [&](size_t slot, const char* what) {
