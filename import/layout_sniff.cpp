@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "tool/text_basics.h"
@@ -17,6 +18,49 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 bool names_polygon(std::string_view head) {
     return head.find("\"Polygon\"") != std::string_view::npos ||
            head.find("\"MultiPolygon\"") != std::string_view::npos;
+}
+
+// True for a line of two or three numbers apart by blanks or tabs, as the
+// "lon lat" lines of GMT text (a line of several segments' worth of columns
+// is taken for a catalogue of blank-separated columns instead).
+bool is_coordinate_line(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    int numbers = 0;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i == line.size()) break;
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        const std::string_view word = line.substr(start, i - start);
+        char* end = nullptr;
+        const std::string text(word);
+        std::strtod(text.c_str(), &end);
+        if (end != text.c_str() + text.size()) return false;
+        ++numbers;
+    }
+    return numbers == 2 || numbers == 3;
+}
+
+// GMT multisegment text, as `gmt coast -E.. -M` writes it: past any "#"
+// comments and blank lines, a "> name" segment header, or a first segment
+// without one that starts with a "lon lat" line.
+bool is_gmt_text(std::string_view head) {
+    while (!head.empty()) {
+        const size_t end = head.find('\n');
+        const std::string_view line = head.substr(0, end);
+        const std::string_view rest = end == std::string_view::npos ? std::string_view() : head.substr(end + 1);
+        size_t first = 0;
+        while (first < line.size() && std::isspace(static_cast<unsigned char>(line[first]))) ++first;
+        if (first == line.size() || line[first] == '#') {
+            head = rest;
+            continue;
+        }
+        // The last line of a cut head may be partial; judge it only whole.
+        if (line[first] == '>') return true;
+        return end != std::string_view::npos && is_coordinate_line(line);
+    }
+    return false;
 }
 
 }  // namespace
@@ -40,6 +84,10 @@ InputLayout sniff_layout(std::string_view head) {
         return InputLayout::geojson;
     }
 
+    // Before the FDSN test: GMT comments may hold bars, an FDSN header is
+    // followed by rows of them.
+    if (is_gmt_text(head)) return InputLayout::gmt_outline;
+
     const std::string_view line = head.substr(0, head.find('\n'));
     const bool bars = line.find('|') != std::string_view::npos;
     const bool commas = line.find(',') != std::string_view::npos;
@@ -62,6 +110,7 @@ const char* layout_name(InputLayout layout) {
         case InputLayout::viewer: return "the viewer's layout";
         case InputLayout::shapefile: return "shapefile";
         case InputLayout::geojson_outline: return "GeoJSON outline";
+        case InputLayout::gmt_outline: return "GMT multisegment text";
         case InputLayout::unknown: break;
     }
     return "unknown";
