@@ -9,12 +9,13 @@ set -eu
 # Build and run: compiler, CMake, the libraries the programs link, the
 # software GL driver and the virtual X server the sample run and
 # sismap-record use without a display, xdotool and ImageMagick to drive it
-# and take its screenshot; libxml2, simdjson, CLI11, the date library and
-# shapelib for sismap-import; giflib, libpng and FFmpeg's libraries for
-# sismap-record; PLplot with its cairo driver for sismap-stats.
+# and take its screenshot; libxml2, simdjson, CLI11, the date library,
+# shapelib and GEOS (joining islands) for sismap-import; giflib, libpng and
+# FFmpeg's libraries for sismap-record; PLplot with its cairo driver for
+# sismap-stats.
 run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
 xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev
-libshp-dev libgif-dev libpng-dev libavcodec-dev libavformat-dev libavutil-dev libplplot-dev
+libshp-dev libgeos-dev libgif-dev libpng-dev libavcodec-dev libavformat-dev libavutil-dev libplplot-dev
 plplot-driver-cairo"
 
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer

@@ -165,6 +165,8 @@ class ControlAndContents(Package):
         # Computed by dpkg-shlibdeps from the binaries: the C library and GLUT.
         self.assertIn("libc6", depends)
         self.assertIn("libglut3.12", depends)
+        if "sismap-import" in ARGS.programs:
+            self.assertIn("libgeos-c1v5", depends, "the importer joins islands with GEOS")
         recorder_needs = {"xvfb", "libgl1-mesa-dri"}
         if "sismap-record" in ARGS.programs:
             self.assertLessEqual(recorder_needs, set(depends))
