@@ -3,10 +3,10 @@
 
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "tool/text_basics.h"
+#include "import/catalogue/event_sink.h"
 
 namespace {
 
@@ -21,23 +21,16 @@ bool names_polygon(std::string_view head) {
 }
 
 // True for a line of two or three numbers apart by blanks or tabs, as the
-// "lon lat" lines of GMT text (a line of several segments' worth of columns
-// is taken for a catalogue of blank-separated columns instead).
+// "lon lat" lines of GMT text; more columns are rather a catalogue.
 bool is_coordinate_line(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = trim_blanks(line);
     int numbers = 0;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        if (i == line.size()) break;
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        const std::string_view word = line.substr(start, i - start);
-        char* end = nullptr;
-        const std::string text(word);
-        std::strtod(text.c_str(), &end);
-        if (end != text.c_str() + text.size()) return false;
+    while (!line.empty()) {
+        size_t end = 0;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
+        if (!parse_decimal(line.substr(0, end))) return false;
         ++numbers;
+        line = trim_blanks(line.substr(end));
     }
     return numbers == 2 || numbers == 3;
 }

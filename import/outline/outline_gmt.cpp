@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "tool/text_basics.h"
 #include "import/catalogue/event_sink.h"
 
 namespace {
@@ -63,7 +64,7 @@ OutlineSource read_gmt_outline(std::string_view bytes, const std::string& path) 
     OutlineSource source;
     source.path = path;
     source.format = "GMT";
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    bytes = without_byte_order_mark(bytes);
 
     GmtReader reader(source);
     size_t line_number = 0;
@@ -72,8 +73,7 @@ OutlineSource read_gmt_outline(std::string_view bytes, const std::string& path) 
         std::string_view line = bytes.substr(0, end);
         bytes = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
         ++line_number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = trim_blanks(line);
+        line = trim_blanks(line);  // blanks and a CRLF line end
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '>') {
             reader.header(line.substr(1));
