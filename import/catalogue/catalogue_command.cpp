@@ -54,6 +54,7 @@ int run(const Options& options, const Selection& selection) {
         ProgressBar bar(!options.quiet && stderr_is_terminal());
         events = read_events_file(options.input, kFormats.at(options.format), selection, &counts,
                                      [&bar](uint64_t read) { bar.update(read, 0, "events read"); });
+        bar.finish();
         if (events.empty()) {
             // The viewer refuses a catalogue without events; say which
             // selection took them all instead of writing one.

@@ -166,8 +166,8 @@ JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
     // degrees afterwards, so rounder corners would only cost time.
     constexpr int kQuarterSegments = 4;
     // Detail far below a degree is lost in the rounding too; smoothing it
-    // away first (without letting rings cross) makes growing and uniting
-    // many detailed islands some thirty times faster.
+    // away first (without letting rings cross) spares growing and uniting
+    // the thousands of vertices of detailed coastlines.
     constexpr double kSimplifyLimit = 0.05;
     GeosContext geos;
     GEOSContextHandle_t h = geos.handle();
