@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "import/catalogue/catalogue_reader.h"
 #include "import/layout_sniff.h"
 #include "import/outline/outline_command.h"
 #include "import/outline/outline_gmt.h"
@@ -116,6 +117,17 @@ TEST(GmtText, SegmentsCommentsColumnsAndLineEnds) {
     EXPECT_EQ(sniff_layout("# x | y\n>  Fiji Segment 0\n181.2\t-20.6\n"), InputLayout::gmt_outline);
     EXPECT_EQ(sniff_layout("#EventID|Time|Latitude\nus1|2024-01-01|1\n"), InputLayout::fdsn_text);
     EXPECT_EQ(sniff_layout("2024 01 01 12 30 45.0 35.1 -117.2 3.4\n"), InputLayout::unknown);
+    // The catalogue mode points to the outline mode.
+    std::string refusal;
+    try {
+        read_events_bytes(text, "japan.txt", CatalogueFormat::guess, Selection(), nullptr);
+    } catch (const ImportError& e) {
+        refusal = e.what();
+    }
+    EXPECT_NE(refusal.find("japan.txt holds a region outline (GMT multisegment text), not earthquakes; convert it "
+                           "with: sismap-import outline"),
+              std::string::npos)
+        << refusal;
 }
 
 TEST(GmtText, BadLinesNameTheFileAndLine) {
