@@ -15,7 +15,7 @@ ctest --test-dir build-test --output-on-failure -j"$jobs"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSISMAP_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    LSAN_OPTIONS=suppressions=$PWD/tests/lsan_geos.supp ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+    ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
 
 # libFuzzer targets (clang), a few seconds each; scripts/fuzz.sh runs longer.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSISMAP_FUZZ=ON \
