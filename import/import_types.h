@@ -16,7 +16,7 @@
 struct QuakeEvent {
     int64_t time_us = 0;  // origin time, microseconds since 1970-01-01 00:00:00 UTC
     double latitude = 0.0;   // degrees north, -90 to 90
-    double longitude = 0.0;  // degrees east, -180 to 180
+    double longitude = 0.0;  // degrees east, -180 to 180 (0 to 360 with LongitudeForm::east_360)
     double magnitude = 0.0;  // above 0 in every kept event
 };
 
@@ -31,7 +31,13 @@ struct Region {
     bool contains(double latitude, double longitude) const;
 };
 
-// Which events to keep, and how strict to be with bad rows.
+// How kept events' longitudes are written: as read (-180..180), or with
+// each negative one plus 360 (0..360), to lie on an outline that crosses
+// 180 degrees and is therefore written in 0..360.
+enum class LongitudeForm { signed_180, east_360 };
+
+// Which events to keep, how strict to be with bad rows, and the longitude
+// form of the kept events (the selection itself sees them as read).
 struct Selection {
     bool all_types = false;  // keep blasts and other non-earthquakes too
     double min_magnitude = -std::numeric_limits<double>::infinity();
@@ -39,6 +45,7 @@ struct Selection {
     std::optional<int64_t> to_us;    // keep before this time (exclusive)
     std::optional<Region> region;
     bool skip_bad = false;  // count and skip bad rows instead of failing
+    LongitudeForm longitudes = LongitudeForm::signed_180;
 };
 
 // What reading found, for the summary line.

@@ -15,6 +15,7 @@ enum class InputLayout {
     viewer,           // already the viewer's own catalogue layout
     shapefile,        // ESRI shapefile (.shp), a region outline
     geojson_outline,  // GeoJSON whose geometries are (Multi)Polygons
+    gmt_outline,      // GMT multisegment text ("> name" lines, then "lon lat" lines)
 };
 
 // Bytes worth reading before guessing; fewer is fine for a short input.
@@ -28,5 +29,6 @@ const char* layout_name(InputLayout layout);
 
 // True for the layouts that hold a region outline rather than events.
 inline bool is_outline_layout(InputLayout layout) {
-    return layout == InputLayout::shapefile || layout == InputLayout::geojson_outline;
+    return layout == InputLayout::shapefile || layout == InputLayout::geojson_outline ||
+           layout == InputLayout::gmt_outline;
 }

@@ -1,7 +1,8 @@
 // Checking the catalogue options.
 #include "import/selection_options.h"
 
-#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <vector>
 
 #include "import/catalogue/event_sink.h"
 #include "import/iso_time.h"
@@ -65,4 +66,65 @@ Selection make_selection(bool all_types, const std::optional<double>& min_magnit
         selection.region = parse_region(region, &error);
     }
     return selection;
+}
+
+std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags) {
+    return {
+        command.add_option("--min-mag", flags.min_magnitude, "Keep events of at least this magnitude")
+            ->check(CLI::Validator(check_number_option, "NUMBER")),
+        command.add_option("--from", flags.from, "Keep events at or after this UTC date or date-time")
+            ->check(CLI::Validator(check_time_option, "TIME")),
+        command.add_option("--to", flags.to, "Keep events before this UTC date or date-time")
+            ->check(CLI::Validator(check_time_option, "TIME")),
+        command
+            .add_option("--region", flags.region,
+                        "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
+            ->check(CLI::Validator(check_region_option, "S,N,W,E")),
+    };
+}
+
+Selection make_selection(bool all_types, const SelectionFlags& flags, bool skip_bad) {
+    return make_selection(all_types, flags.min_magnitude, flags.from, flags.to, flags.region, skip_bad);
+}
+
+std::optional<LongitudeForm> parse_longitude_form(const std::string& text) {
+    if (text == "-180,180") return LongitudeForm::signed_180;
+    if (text == "0,360") return LongitudeForm::east_360;
+    return std::nullopt;
+}
+
+CLI::Option* add_longitudes_option(CLI::App& command, std::string& form, const std::string& help) {
+    return command.add_option("--longitudes", form, help)
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return parse_longitude_form(text) ? std::string()
+                                                  : "expected -180,180 or 0,360, got \"" + text + "\"";
+            },
+            "-180,180|0,360"));
+}
+
+std::string no_event_kept_reason(const ImportCounts& counts) {
+    if (counts.read == 0) return "the input holds no events";
+    struct Cause {
+        uint64_t count;
+        const char* many;  // after a count above 1
+        const char* one;   // after a count of 1
+    };
+    std::vector<Cause> causes = {
+        {counts.not_earthquake, " are not earthquakes (--all-types keeps them)", " is not an earthquake (--all-types keeps it)"},
+        {counts.no_magnitude, " have no magnitude above 0", " has no magnitude above 0"},
+        {counts.below_min_magnitude, " are below --min-mag", " is below --min-mag"},
+        {counts.outside_time, " lie outside --from/--to", " lies outside --from/--to"},
+        {counts.outside_region, " lie outside --region", " lies outside --region"},
+        {counts.bad, " are bad rows, skipped", " is a bad row, skipped"},
+    };
+    causes.erase(std::remove_if(causes.begin(), causes.end(), [](const Cause& c) { return c.count == 0; }),
+                 causes.end());
+    std::stable_sort(causes.begin(), causes.end(), [](const Cause& a, const Cause& b) { return a.count > b.count; });
+    std::string text = "of the " + std::to_string(counts.read) + (counts.read == 1 ? " event" : " events") + " read, ";
+    for (size_t i = 0; i < causes.size(); ++i) {
+        if (i > 0) text += i + 1 == causes.size() ? " and " : ", ";
+        text += std::to_string(causes[i].count) + (causes[i].count == 1 ? causes[i].one : causes[i].many);
+    }
+    return text;
 }

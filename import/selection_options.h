@@ -1,10 +1,15 @@
 // Selection options shared by the importer's modes (--min-mag, --from, --to,
-// --region), checked and turned into a Selection. Each check returns an empty string for a good value, otherwise
-// what is wrong, as CLI11 validators do.
+// --region, and --longitudes for how kept events are written), checked and
+// turned into a Selection, and the word on an import that kept nothing.
+// Each check returns an empty string for a good value, otherwise what is
+// wrong, as CLI11 validators do.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "import/import_types.h"
 
@@ -24,3 +29,31 @@ std::string check_region_option(const std::string& text);
 // is not before --to (no event could be kept).
 Selection make_selection(bool all_types, const std::optional<double>& min_magnitude, const std::string& from,
                          const std::string& to, const std::string& region, bool skip_bad);
+
+// The selection options as typed, for make_selection.
+struct SelectionFlags {
+    std::optional<double> min_magnitude;
+    std::string from;
+    std::string to;
+    std::string region;
+};
+
+// Registers --min-mag, --from, --to and --region on `command`, each checked
+// as it is parsed; returns them, e.g. for needs() or excludes().
+std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags);
+
+// The same from the flags as typed.
+Selection make_selection(bool all_types, const SelectionFlags& flags, bool skip_bad);
+
+// --longitudes FORM: "-180,180" (as read, the default) or "0,360".
+std::optional<LongitudeForm> parse_longitude_form(const std::string& text);
+
+// Registers --longitudes on `command`, checked as it is parsed; `help`
+// says what it does in that mode.
+CLI::Option* add_longitudes_option(CLI::App& command, std::string& form, const std::string& help);
+
+// Why an import kept no event, for its refusal: how many were read and
+// which selection removed how many of them, the largest share first, e.g.
+// "of the 130 events read, 120 lie outside --region and 10 are below
+// --min-mag".
+std::string no_event_kept_reason(const ImportCounts& counts);

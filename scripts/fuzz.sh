@@ -34,5 +34,5 @@ cmake --build "$build" --target "fuzz_$name" -j"$(nproc)"
 work="$build/fuzz-work/$name"
 mkdir -p "$work/corpus" "$work/artifacts"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan_geos.supp "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" "$work/corpus" "tests/fuzz/corpus/$name"

@@ -10,13 +10,13 @@ set -eu
 # software GL driver and the virtual X server the sample run and
 # sismap-record use without a display, xdotool and ImageMagick to drive it
 # and take its screenshot; libxml2, simdjson, CLI11, the date library,
-# shapelib, and libcurl with the CA certificates for sismap-import; giflib,
-# libpng and FFmpeg's libraries for sismap-record; PLplot with its cairo
-# driver for sismap-stats.
+# shapelib, GEOS (joining islands), and libcurl with the CA certificates for
+# sismap-import; giflib, libpng and FFmpeg's libraries for sismap-record;
+# PLplot with its cairo driver for sismap-stats.
 run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
 xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev
-libshp-dev libcurl4-openssl-dev ca-certificates libgif-dev libpng-dev libavcodec-dev libavformat-dev
-libavutil-dev libplplot-dev plplot-driver-cairo"
+libshp-dev libgeos-dev libcurl4-openssl-dev ca-certificates libgif-dev libpng-dev libavcodec-dev
+libavformat-dev libavutil-dev libplplot-dev plplot-driver-cairo"
 
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
 # runtimes, valgrind, Python for the end-to-end tests; and for the package

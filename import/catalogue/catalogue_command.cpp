@@ -21,10 +21,8 @@ struct Options {
     std::string output;
     std::string format = "guess";
     bool all_types = false;
-    std::optional<double> min_magnitude;
-    std::string from;
-    std::string to;
-    std::string region;
+    SelectionFlags selection;
+    std::string longitudes = "-180,180";
     bool skip_bad = false;
     bool quiet = false;
 };
@@ -65,28 +63,23 @@ void add_catalogue_command(CLI::App& app, int* status) {
     command->footer(
         "The layout is found from the content. By default only events of type earthquake with a magnitude\n"
         "above 0 are kept. The output is written whole or not at all; \"-\" is standard input or output.\n"
-        "Exit status: 0 done, 1 bad input or I/O failure, 2 bad command line.");
+        "An import that keeps no event is refused and writes nothing.\n"
+        "Exit status: 0 done, 1 bad input, no event kept or I/O failure, 2 bad command line.");
     command->add_option("INPUT", options->input, "Catalogue as downloaded, or - for standard input")->required();
     command->add_option("OUTPUT", options->output, "Catalogue for the viewer, or - for standard output")->required();
     command->add_option("--format", options->format, "Read as this layout instead of guessing")
         ->check(CLI::IsMember({"csv", "fdsn", "geojson", "quakeml"}));
     command->add_flag("--all-types", options->all_types, "Keep blasts and other non-earthquake events too");
-    command->add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
-        ->check(CLI::Validator(check_number_option, "NUMBER"));
-    command->add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    command->add_option("--to", options->to, "Keep events before this UTC date or date-time")
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    command->add_option("--region", options->region,
-                        "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
-        ->check(CLI::Validator(check_region_option, "S,N,W,E"));
+    add_selection_options(*command, options->selection);
+    add_longitudes_option(*command, options->longitudes,
+                          "Write longitudes in -180,180 (as read, the default) or 0,360 (each negative one plus "
+                          "360), as for an outline across 180 degrees");
     command->add_flag("--skip-bad", options->skip_bad, "Skip and count bad rows instead of stopping at the first");
     command->add_flag("-q,--quiet", options->quiet, "No summary line and no progress bar");
 
     command->callback([options, status] {
-        const Selection selection =
-            make_selection(options->all_types, options->min_magnitude, options->from, options->to, options->region,
-                           options->skip_bad);
+        Selection selection = make_selection(options->all_types, options->selection, options->skip_bad);
+        selection.longitudes = *parse_longitude_form(options->longitudes);
         if (is_same_file(options->input, options->output))
             throw CLI::ValidationError("OUTPUT", "is the same file as INPUT; the input is never overwritten");
         *status = run(*options, selection);

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "import/catalogue/catalogue_writer.h"
+#include "import/selection_options.h"
 
 std::string import_summary(const ImportCounts& counts, const std::string& source) {
     // Repeats only happen where answers to queries meet; a file has none.
@@ -20,6 +21,13 @@ std::string import_summary(const ImportCounts& counts, const std::string& source
 
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
                       OutputFile& output, bool quiet) {
+    if (events.empty()) {
+        // The viewer refuses a catalogue without events: say which selection
+        // took them all instead of writing one.
+        std::fprintf(stderr, "%s\nsismap-import: no event is kept, so nothing is written: %s\n",
+                     import_summary(counts, source).c_str(), no_event_kept_reason(counts).c_str());
+        return 1;
+    }
     try {
         sort_events(events);
         write_catalogue(events, [&output](std::string_view text) { output.write(text); });

@@ -15,7 +15,8 @@
 std::string import_summary(const ImportCounts& counts, const std::string& source);
 
 // Sorts `events`, writes them to the opened `output` and commits it; then,
-// unless `quiet`, prints the summary on standard error. Returns the exit
+// unless `quiet`, prints the summary on standard error. No event kept is a
+// failure: the summary and which selection removed them, nothing written. Returns the exit
 // status: 0, or 1 after saying on standard error what failed (the target is
 // then left as it was).
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,

@@ -43,7 +43,10 @@ const char* EventSink::offer(const RawEvent& event) {
         ++counts_.outside_region;
     } else {
         ++counts_.kept;
-        events_.push_back(QuakeEvent{event.time_us, event.latitude, event.longitude, *event.magnitude});
+        const double longitude = selection_.longitudes == LongitudeForm::east_360 && event.longitude < 0.0
+                                     ? event.longitude + 360.0
+                                     : event.longitude;
+        events_.push_back(QuakeEvent{event.time_us, event.latitude, longitude, *event.magnitude});
     }
     return nullptr;
 }

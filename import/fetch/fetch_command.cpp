@@ -27,6 +27,7 @@ struct Options {
     std::string region;
     std::optional<double> min_magnitude;
     bool all_types = false;
+    std::string longitudes = "-180,180";
     int retries = 5;
     double retry_wait = 1.0;
     bool quiet = false;
@@ -131,11 +132,15 @@ void add_fetch_command(CLI::App& app, int* status) {
                                                                    : "not a number of seconds from 0 to 3600: " + text;
             },
             "SECONDS"));
+    add_longitudes_option(*command, options->longitudes,
+                          "Write longitudes in -180,180 (as the service gives them, the default) or 0,360 (each "
+                          "negative one plus 360), to match an outline across 180 degrees");
     command->add_flag("-q,--quiet", options->quiet, "No summary line, progress bar or retry notices");
 
     command->callback([options, status] {
         Selection selection = make_selection(options->all_types, options->min_magnitude, options->from,
                                              options->to, options->region, false);
+        selection.longitudes = *parse_longitude_form(options->longitudes);
         if (!selection.to_us) {
             selection.to_us = now_us();
             if (*selection.from_us >= *selection.to_us)

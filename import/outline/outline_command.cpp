@@ -1,5 +1,7 @@
 // The outline mode: find the input's kind, read it, choose the feature,
-// reduce its largest outer ring to whole degrees and write it atomically.
+// keep its largest outer ring or join its rings, put its longitudes in the
+// form they are written in, reduce it to whole degrees and write it
+// atomically.
 #include "import/outline/outline_command.h"
 
 
@@ -18,6 +20,7 @@
 #include "import/layout_sniff.h"
 #include "import/outline/outline_choice.h"
 #include "import/outline/outline_geojson.h"
+#include "import/outline/outline_gmt.h"
 #include "import/outline/outline_shapefile.h"
 
 namespace {
@@ -83,12 +86,15 @@ OutlineSource read_boundary(const std::string& path) {
     if (layout == InputLayout::csv || layout == InputLayout::fdsn_text || layout == InputLayout::quakeml ||
         layout == InputLayout::viewer)
         throw OutlineError(catalogue_refusal(path, layout));
-    if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline)
-        throw OutlineError(path + ": neither GeoJSON nor a shapefile (.shp); an outline is made from one of those");
+    if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline &&
+        layout != InputLayout::gmt_outline)
+        throw OutlineError(path + ": neither GeoJSON, a shapefile (.shp) nor GMT multisegment text; an outline is "
+                                  "made from one of those");
 
     bytes.clear();
     input.read_rest(bytes);
     check_boundary_read(input, path);
+    if (layout == InputLayout::gmt_outline) return read_gmt_outline(bytes, path);
     OutlineSource source = read_geojson_outline(bytes, path);
     // A feed of point events is a catalogue, whichever way it begins.
     const bool any_polygon = std::any_of(source.features.begin(), source.features.end(),
@@ -99,37 +105,141 @@ OutlineSource read_boundary(const std::string& path) {
     return source;
 }
 
-std::vector<GridVertex> boundary_outline(const OutlineRequest& request) {
+// A share in whole percent, rounded down: what was dropped never reads as 0%.
+std::string percent(double share) {
+    return std::to_string(static_cast<int>(std::floor(100 * std::min(1.0, std::max(0.0, share))))) + "%";
+}
+
+std::string degrees(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// The outer rings the request is about, the largest first, and the area
+// they enclose together (ring_area units).
+struct ChosenRings {
+    std::vector<GeoRing> rings;
+    double total_area = 0;
+    std::string what;  // "feature 3", "segment 2" or "the file's 463 segments", for messages
+};
+
+ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
+    ChosenRings chosen;
+    const auto take = [&chosen](OutlineFeature& feature) {
+        chosen.rings.push_back(std::move(feature.largest_ring));
+        for (GeoRing& ring : feature.other_rings) chosen.rings.push_back(std::move(ring));
+        chosen.total_area += feature.total_area;
+    };
+    if (source.format == "GMT" && !request.index && !request.where) {
+        // Without a choice, every segment is one ring of the boundary: a
+        // country's islands, as `gmt coast -E` writes them.
+        size_t largest = source.features.size();
+        for (size_t i = 0; i < source.features.size(); ++i)
+            if (!source.features[i].largest_ring.empty() &&
+                (largest == source.features.size() ||
+                 source.features[i].largest_area > source.features[largest].largest_area))
+                largest = i;
+        if (largest == source.features.size())
+            throw OutlineError(source.path + ": holds no segment of three or more points, so no outline");
+        take(source.features[largest]);
+        for (size_t i = 0; i < source.features.size(); ++i)
+            if (i != largest && !source.features[i].largest_ring.empty()) take(source.features[i]);
+        chosen.what = "its " + std::to_string(chosen.rings.size()) + " segments";
+        return chosen;
+    }
     FeatureChoice choice;
     if (request.where) choice = parse_where(*request.where);
     choice.index = request.index;
-    const OutlineSource source = read_boundary(request.input);
-    const size_t chosen = choose_feature(source, choice);
-    std::vector<GridVertex> outline = reduce_ring(source.features[chosen].largest_ring);
+    const size_t position = choose_feature(source, choice);
+    take(source.features[position]);
+    chosen.what = (source.format == "GMT" ? "segment " : "feature ") + std::to_string(position + 1);
+    return chosen;
+}
+
+std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ostream& messages) {
+    OutlineSource source = read_boundary(request.input);
+    ChosenRings chosen = choose_rings(request, source);
+    const size_t count = chosen.rings.size();
+
+    GeoRing ring;
+    if (request.join) {
+        place_rings_together(chosen.rings);
+        JoinedOutline joined;
+        try {
+            joined = join_rings(chosen.rings, *request.join);
+        } catch (const std::runtime_error& e) {
+            throw OutlineError(source.path + ": " + chosen.what + ": " + e.what());
+        }
+        ring = std::move(joined.ring);
+        if (joined.pieces > 1)
+            messages << "sismap-import: --join " << *request.join << " left " << joined.pieces << " pieces of the "
+                     << count << " rings; kept the largest (" << percent(joined.kept_share)
+                     << " of their area); a larger --join joins more\n";
+    } else {
+        ring = std::move(chosen.rings.front());
+        if (count > 1) {
+            const double share = chosen.total_area > 0 ? ring_area(ring) / chosen.total_area : 1.0;
+            messages << "sismap-import: kept the largest of " << count << " rings (" << percent(share)
+                     << " of the area) and dropped the other " << count - 1
+                     << "; --join D joins rings lying within D degrees of each other into one outline\n";
+        }
+    }
+
+    const bool crosses = place_outline(ring);
+    const LongitudeRange range = longitude_range(ring);
+    if (request.longitudes == LongitudeForm::east_360 && range.west < 0) {
+        if (range.east > 0)
+            throw OutlineError(source.path + ": the outline runs from " + degrees(range.west) + " to " +
+                               degrees(range.east) +
+                               " degrees east, across 0; in --longitudes 0,360 it would be cut at 0, so import "
+                               "it (and its catalogue) without --longitudes 0,360");
+        shift_longitudes(ring, 360);
+    } else if (crosses && request.longitudes != LongitudeForm::east_360) {
+        messages << "sismap-import: the outline crosses 180 degrees (it runs from " << degrees(range.west) << " to "
+                 << degrees(range.east)
+                 << " east), so it is written in longitudes 0..360, without a seam; import its catalogue with "
+                    "--longitudes 0,360 so that the events lie on it\n";
+    }
+
+    std::vector<GridVertex> outline = reduce_ring(ring);
     orient_clockwise(outline);
     if (distinct_vertex_count(outline) < 3)
-        throw OutlineError(source.path + ": feature " + std::to_string(chosen + 1) +
-                           " rounds to fewer than 3 distinct whole-degree vertices (its largest ring is smaller "
-                           "than a degree); no outline written");
+        throw OutlineError(source.path + ": " +
+                           (request.join ? chosen.what + " joined" : "the largest ring of " + chosen.what) +
+                           " rounds to fewer than 3 distinct whole-degree vertices (it is smaller than a degree); "
+                           "no outline written" +
+                           (count > 1 && !request.join ? "; --join D takes its islands together" : ""));
     return outline;
 }
 
 std::vector<GridVertex> catalogue_box(const OutlineRequest& request) {
-    std::vector<QuakeEvent> events;
+    Selection selection;
     try {
-        events = read_events_file(*request.box, CatalogueFormat::guess, Selection{}, nullptr);
+        selection = make_selection(false, request.selection, false);
+    } catch (const CLI::ValidationError& e) {
+        throw OutlineError(e.what(), 2);
+    }
+    selection.longitudes = request.longitudes;
+    std::vector<QuakeEvent> events;
+    ImportCounts counts;
+    try {
+        events = read_events_file(*request.box, CatalogueFormat::guess, selection, &counts);
     } catch (const ImportError& e) {
         throw OutlineError(e.what());
     }
-    if (events.empty()) throw OutlineError(*request.box + ": no event is kept, so there is no box to draw");
-    double south = 90, north = -90, west = 180, east = -180;
+    if (events.empty())
+        throw OutlineError(*request.box + ": no event is kept, so there is no box to draw: " +
+                           no_event_kept_reason(counts));
+    double south = 90, north = -90, west = 360, east = -180;
     for (const QuakeEvent& e : events) {
         south = std::min(south, e.latitude);
         north = std::max(north, e.latitude);
         west = std::min(west, e.longitude);
         east = std::max(east, e.longitude);
     }
-    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin);
+    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin,
+                                              request.longitudes == LongitudeForm::east_360 ? 360 : 180);
     if (distinct_vertex_count(box) < 4)
         throw OutlineError(*request.box + ": the events lie on a whole-degree line, so their box has no area; "
                            "widen it with --margin 1");
@@ -150,6 +260,8 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
     try {
         if (!(request.margin >= 0) || !std::isfinite(request.margin))
             throw OutlineError("--margin must be a number of degrees, 0 or more", 2);
+        if (request.join && !(*request.join > 0 && *request.join <= 360))
+            throw OutlineError("--join must be a number of degrees above 0 (and at most 360)", 2);
         if (request.index && *request.index < 1)
             throw OutlineError("--index " + std::to_string(*request.index) + ": features are numbered from 1", 2);
         if (request.output != "-") {
@@ -159,7 +271,7 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
                                        ", which is being read; write the outline elsewhere", 2);
         }
 
-        const std::vector<GridVertex> outline = request.box ? catalogue_box(request) : boundary_outline(request);
+        const std::vector<GridVertex> outline = request.box ? catalogue_box(request) : boundary_outline(request, messages);
         write_outline(request.output, outline);
         messages << "sismap-import: outline of " << outline.size() << " vertices written to " << request.output << "\n";
         return 0;
@@ -172,35 +284,51 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
 void add_outline_command(CLI::App& app, int* status) {
     CLI::App* command = app.add_subcommand(
         "outline",
-        "Make the viewer's region outline from a boundary file (GeoJSON or ESRI shapefile), or the box around a "
-        "catalogue's events");
+        "Make the viewer's region outline from a boundary file (GeoJSON, ESRI shapefile or GMT multisegment text), "
+        "or the box around a catalogue's events");
     command->footer(
         "Usage:\n"
-        "  sismap-import outline [--where FIELD=VALUE | --index N] INPUT OUTPUT\n"
-        "  sismap-import outline --box CATALOGUE [--margin D] OUTPUT\n"
-        "INPUT is GeoJSON (FeatureCollection, Feature, Polygon or MultiPolygon) or an ESRI shapefile (.shp with\n"
-        "its .shx and .dbf), in longitude/latitude degrees. Of several features, choose one; without a choice\n"
-        "they are listed. The outline is the largest outer ring, rounded to whole degrees. OUTPUT may be -.\n"
+        "  sismap-import outline [--where FIELD=VALUE | --index N] [--join D] [--longitudes 0,360] INPUT OUTPUT\n"
+        "  sismap-import outline --box CATALOGUE [--margin D] [--region S,N,W,E] [--min-mag M] [--from TIME]\n"
+        "                        [--to TIME] [--longitudes 0,360] OUTPUT\n"
+        "INPUT is GeoJSON (FeatureCollection, Feature, Polygon or MultiPolygon), an ESRI shapefile (.shp with\n"
+        "its .shx and .dbf) or GMT multisegment text (gmt coast -EJP -M > japan.txt), in longitude/latitude\n"
+        "degrees (-180..180 or 0..360). Of several features, choose one; without a choice they are listed.\n"
+        "Each segment of GMT text is a ring of one boundary; --index N takes segment N alone. The outline is\n"
+        "the largest outer ring, or with --join D the rings within D degrees of each other joined (islands),\n"
+        "rounded to whole degrees. An outline across 180 degrees is written in 0..360; import its catalogue\n"
+        "with --longitudes 0,360. OUTPUT may be -.\n"
         "Exit status: 0 written, 1 bad input, 2 bad command line.");
     auto request = std::make_shared<OutlineRequest>();
     auto paths = std::make_shared<std::vector<std::string>>();
+    auto longitudes = std::make_shared<std::string>("-180,180");
     CLI::Option* where = command->add_option("--where", request->where,
                                              "Choose the feature whose property or attribute FIELD is VALUE");
-    CLI::Option* index = command->add_option("--index", request->index, "Choose the N-th feature of the listing (from 1)");
+    CLI::Option* index = command->add_option(
+        "--index", request->index, "Choose the N-th feature of the listing, or segment of GMT text (from 1)");
+    CLI::Option* join = command->add_option(
+        "--join", request->join,
+        "Join the rings lying within D degrees of each other (a country of islands) instead of keeping the largest");
     CLI::Option* box = command->add_option("--box", request->box,
                                            "Write the whole-degree rectangle around the events of CATALOGUE instead");
     CLI::Option* margin = command->add_option("--margin", request->margin, "Widen the --box rectangle by D degrees");
+    add_longitudes_option(*command, *longitudes,
+                          "0,360 writes the outline (or the --box) in longitudes 0..360, to match a catalogue "
+                          "imported so; an outline across 180 degrees is written so anyway");
+    for (CLI::Option* option : add_selection_options(*command, request->selection)) option->needs(box);
     where->excludes(index);
-    box->excludes(where)->excludes(index);
+    box->excludes(where)->excludes(index)->excludes(join);
     margin->needs(box);
     command->add_option("paths", *paths, "INPUT OUTPUT, or only OUTPUT with --box")->required();
-    command->callback([request, paths, status] {
+    command->callback([request, paths, longitudes, status] {
         const size_t wanted = request->box ? 1 : 2;
         if (paths->size() != wanted)
             throw CLI::ValidationError(request->box ? "outline --box takes one file name, OUTPUT"
                                                     : "outline takes two file names, INPUT and OUTPUT");
         request->output = paths->back();
         if (!request->box) request->input = paths->front();
+        request->longitudes = *parse_longitude_form(*longitudes);
+        make_selection(false, request->selection, false);  // --from not before --to is a command-line error
         *status = run_outline(*request, std::cerr);
     });
 }

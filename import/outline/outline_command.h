@@ -1,5 +1,6 @@
 // The `outline` subcommand of sismap-import: a region outline for the viewer
-// from a boundary file (GeoJSON or shapefile), or the box around a catalogue.
+// from a boundary file (GeoJSON, shapefile or GMT multisegment text), or the
+// box around a catalogue's selected events.
 #pragma once
 
 #include <optional>
@@ -7,6 +8,8 @@
 #include <string>
 
 #include <CLI/CLI.hpp>
+
+#include "import/selection_options.h"
 
 // What the command line asked for.
 struct OutlineRequest {
@@ -16,9 +19,14 @@ struct OutlineRequest {
     std::optional<long long> index;          // --index N
     std::optional<std::string> box;          // --box CATALOGUE
     double margin = 0;                       // --margin D
+    std::optional<double> join;              // --join D
+    LongitudeForm longitudes = LongitudeForm::signed_180;  // --longitudes 0,360 forces east_360
+    SelectionFlags selection;                // --min-mag, --from, --to, --region of --box
 };
 
-// Runs the outline mode; messages go to `messages`. Returns the exit status:
+// Runs the outline mode; messages (notes on dropped islands and on an
+// outline across 180 degrees, the result, or what failed) go to
+// `messages`. Returns the exit status:
 // 0 written, 1 bad input or I/O failure, 2 bad option value. On any failure
 // an existing output is left as it was.
 int run_outline(const OutlineRequest& request, std::ostream& messages);

@@ -1,7 +1,7 @@
 // GeoJSON boundary reader on simdjson's On-Demand API: one forward pass over
-// the document, keeping of each feature only its attributes and its largest
-// exterior ring, so a file of thousands of detailed features stays small in
-// memory.
+// the document, keeping of each feature only its attributes and its outer
+// rings (holes are not needed), so a file of thousands of detailed features
+// is read without building its whole tree.
 #include "import/outline/outline_geojson.h"
 #include "tool/text_basics.h"
 

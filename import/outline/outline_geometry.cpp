@@ -1,9 +1,16 @@
-// Ring areas and the reduction of a boundary ring to whole-degree vertices.
+// Ring areas, longitude frames, joining with GEOS and the reduction of a
+// boundary ring to whole-degree vertices.
 #include "import/outline/outline_geometry.h"
+
+#include <geos_c.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace {
@@ -32,6 +39,189 @@ double signed_degree_area(const GeoRing& ring) {
         twice_area += a.lon * b.lat - b.lon * a.lat;
     }
     return twice_area / 2;
+}
+
+LongitudeRange longitude_range(const GeoRing& ring) {
+    LongitudeRange range{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (const GeoPoint& p : ring) {
+        range.west = std::min(range.west, p.lon);
+        range.east = std::max(range.east, p.lon);
+    }
+    return range;
+}
+
+void shift_longitudes(GeoRing& ring, double degrees) {
+    for (GeoPoint& p : ring) p.lon += degrees;
+}
+
+void place_rings_together(std::vector<GeoRing>& rings) {
+    // The whole turns that bring a ring's west end into [base, base + 360).
+    const auto turns = [](const GeoRing& ring, double base) {
+        return ring.empty() ? 0.0 : -360.0 * std::floor((longitude_range(ring).west - base) / 360.0);
+    };
+    const auto span = [&](double base) {
+        double west = std::numeric_limits<double>::infinity();
+        double east = -west;
+        for (const GeoRing& ring : rings) {
+            if (ring.empty()) continue;
+            const LongitudeRange range = longitude_range(ring);
+            const double shift = turns(ring, base);
+            west = std::min(west, range.west + shift);
+            east = std::max(east, range.east + shift);
+        }
+        return east - west;
+    };
+    const double base = span(0.0) < span(-180.0) ? 0.0 : -180.0;
+    for (GeoRing& ring : rings) shift_longitudes(ring, turns(ring, base));
+}
+
+bool place_outline(GeoRing& ring) {
+    if (ring.empty()) return false;
+    const LongitudeRange range = longitude_range(ring);
+    if (range.west >= 180) {
+        shift_longitudes(ring, -360);
+        return false;
+    }
+    if (range.west < -180) {
+        shift_longitudes(ring, 360);
+        return longitude_range(ring).east > 180;
+    }
+    return range.east > 180;
+}
+
+namespace {
+
+// One GEOS context for the length of a join, collecting the engine's last
+// error message.
+class GeosContext {
+public:
+    GeosContext() : handle_(GEOS_init_r()) {
+        if (handle_ == nullptr) throw std::runtime_error("the geometry engine (GEOS) could not start");
+        GEOSContext_setErrorMessageHandler_r(handle_, &GeosContext::on_error, this);
+    }
+    ~GeosContext() { GEOS_finish_r(handle_); }
+    GeosContext(const GeosContext&) = delete;
+    GeosContext& operator=(const GeosContext&) = delete;
+
+    GEOSContextHandle_t handle() const { return handle_; }
+
+    // Throws with the engine's message when a call returned nothing.
+    template <typename T>
+    T* check(T* result, const char* step) const {
+        if (result == nullptr)
+            throw std::runtime_error(std::string("joining the rings failed while ") + step +
+                                     (error_.empty() ? std::string() : ": " + error_));
+        return result;
+    }
+
+private:
+    static void on_error(const char* message, void* context) {
+        static_cast<GeosContext*>(context)->error_ = message != nullptr ? message : "";
+    }
+    GEOSContextHandle_t handle_;
+    std::string error_;
+};
+
+struct GeometryDeleter {
+    GEOSContextHandle_t handle;
+    void operator()(GEOSGeometry* geometry) const { GEOSGeom_destroy_r(handle, geometry); }
+};
+using Geometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
+
+// The polygon of a ring, mended when it crosses itself; null for a ring of
+// fewer than three different points.
+Geometry polygon_of(const GeosContext& geos, const GeoRing& ring) {
+    GEOSContextHandle_t h = geos.handle();
+    GeoRing closed = ring;
+    if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
+        closed.push_back(closed.front());
+    if (closed.size() < 4) return Geometry(nullptr, GeometryDeleter{h});
+    GEOSCoordSequence* sequence = geos.check(GEOSCoordSeq_create_r(h, static_cast<unsigned>(closed.size()), 2),
+                                             "storing a ring");
+    for (size_t i = 0; i < closed.size(); ++i)
+        GEOSCoordSeq_setXY_r(h, sequence, static_cast<unsigned>(i), closed[i].lon, closed[i].lat);
+    // Both take what they are given, also when they fail.
+    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence);
+    if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
+    Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
+    if (GEOSisValid_r(h, polygon.get()) == 1) return polygon;
+    return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
+                    GeometryDeleter{h});
+}
+
+GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
+    GEOSContextHandle_t h = geos.handle();
+    const GEOSCoordSequence* sequence = geos.check(GEOSGeom_getCoordSeq_r(h, line), "reading a ring");
+    unsigned size = 0;
+    GEOSCoordSeq_getSize_r(h, sequence, &size);
+    GeoRing ring(size);
+    for (unsigned i = 0; i < size; ++i) GEOSCoordSeq_getXY_r(h, sequence, i, &ring[i].lon, &ring[i].lat);
+    return ring;
+}
+
+}  // namespace
+
+JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
+    // Few segments per quarter circle: the outline is rounded to whole
+    // degrees afterwards, so rounder corners would only cost time.
+    constexpr int kQuarterSegments = 4;
+    // Detail far below a degree is lost in the rounding too; smoothing it
+    // away first (without letting rings cross) spares growing and uniting
+    // the thousands of vertices of detailed coastlines.
+    constexpr double kSimplifyLimit = 0.05;
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+
+    std::vector<GEOSGeometry*> grown;
+    struct Release {
+        GEOSContextHandle_t h;
+        std::vector<GEOSGeometry*>& geometries;
+        ~Release() {
+            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+        }
+    } release{h, grown};
+    grown.reserve(rings.size());
+    for (const GeoRing& ring : rings) {
+        const Geometry polygon = polygon_of(geos, ring);
+        if (!polygon) continue;
+        const Geometry simple(
+            geos.check(GEOSTopologyPreserveSimplify_r(h, polygon.get(), std::min(distance / 8, kSimplifyLimit)),
+                       "simplifying a ring"),
+            GeometryDeleter{h});
+        grown.push_back(geos.check(GEOSBuffer_r(h, simple.get(), distance / 2, kQuarterSegments), "growing a ring"));
+    }
+    if (grown.empty()) throw std::runtime_error("no ring of three or more different points to join");
+
+    // The collection takes the grown rings over, also when it fails.
+    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, grown.data(),
+                                                    static_cast<unsigned>(grown.size()));
+    grown.clear();
+    const Geometry collection(geos.check(all, "collecting the rings"), GeometryDeleter{h});
+    const Geometry united(geos.check(GEOSUnaryUnion_r(h, collection.get()), "uniting the grown rings"),
+                          GeometryDeleter{h});
+    const Geometry closed(geos.check(GEOSBuffer_r(h, united.get(), -distance / 2, kQuarterSegments),
+                                     "shrinking the union back"),
+                          GeometryDeleter{h});
+
+    JoinedOutline joined;
+    double largest = -1;
+    double total = 0;
+    const int count = GEOSGetNumGeometries_r(h, closed.get());
+    for (int i = 0; i < count; ++i) {
+        const GEOSGeometry* piece = GEOSGetGeometryN_r(h, closed.get(), i);
+        if (piece == nullptr || GEOSGeomTypeId_r(h, piece) != GEOS_POLYGON || GEOSisEmpty_r(h, piece) == 1) continue;
+        GeoRing exterior = ring_of(geos, geos.check(GEOSGetExteriorRing_r(h, piece), "reading a piece"));
+        const double area = ring_area(exterior);
+        ++joined.pieces;
+        total += area;
+        if (area > largest) {
+            largest = area;
+            joined.ring = std::move(exterior);
+        }
+    }
+    if (joined.ring.size() < 4) throw std::runtime_error("joining left nothing with an area");
+    joined.kept_share = total > 0 ? largest / total : 1.0;
+    return joined;
 }
 
 int round_half_away(double value) {
@@ -101,10 +291,11 @@ std::string format_outline(const std::vector<GridVertex>& outline) {
     return text;
 }
 
-std::vector<GridVertex> box_outline(double south, double west, double north, double east, double margin) {
+std::vector<GridVertex> box_outline(double south, double west, double north, double east, double margin,
+                                    double east_limit) {
     const int s = static_cast<int>(std::max(-90.0, std::floor(south - margin)));
     const int w = static_cast<int>(std::max(-180.0, std::floor(west - margin)));
     const int n = static_cast<int>(std::min(90.0, std::ceil(north + margin)));
-    const int e = static_cast<int>(std::min(180.0, std::ceil(east + margin)));
+    const int e = static_cast<int>(std::min(east_limit, std::ceil(east + margin)));
     return {{s, w}, {n, w}, {n, e}, {s, e}};
 }

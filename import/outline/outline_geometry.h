@@ -1,6 +1,8 @@
-// Geometry of region outlines: ring areas, and the reduction of a boundary
-// ring in longitude/latitude degrees to the viewer's outline of whole-degree
-// vertices (rounded, without repeats or spikes), and its text form.
+// Geometry of region outlines: ring areas, longitudes placed in one frame,
+// islands joined into one outline, the reduction of a boundary ring in
+// longitude/latitude degrees to the viewer's outline of whole-degree
+// vertices (rounded, without repeats or spikes), and its text form. The
+// joining is done with GEOS, which stays inside this unit.
 #pragma once
 
 #include <ostream>
@@ -35,7 +37,7 @@ double ring_area(const GeoRing& ring);
 double signed_degree_area(const GeoRing& ring);
 
 // Rounds to the nearest integer, halves away from zero (2.5 -> 3, -2.5 -> -3).
-// Only for values inside +-180.
+// Only for values of degrees (well inside the range of int).
 int round_half_away(double value);
 
 // The outline of `ring`: every vertex rounded to whole degrees, consecutive
@@ -51,6 +53,44 @@ std::vector<GridVertex> reduce_ring(const GeoRing& ring);
 // rings clockwise; this way both give the same file for the same boundary.
 void orient_clockwise(std::vector<GridVertex>& outline);
 
+// The westmost and eastmost longitude of a ring.
+struct LongitudeRange {
+    double west = 0;
+    double east = 0;
+};
+LongitudeRange longitude_range(const GeoRing& ring);
+
+// Adds `degrees` to every longitude of `ring`.
+void shift_longitudes(GeoRing& ring, double degrees);
+
+// Shifts each ring whole by a multiple of 360 degrees so that together they
+// span the fewest longitudes: either each ring starting within -180..180 or
+// each within 0..360, whichever is narrower (the first when equal). Rings
+// of one country given partly as 0..360 and partly as -180..180, or split
+// at 180 degrees, so come together before they are joined.
+void place_rings_together(std::vector<GeoRing>& rings);
+
+// Puts an outline into the form it is written in: within -180..180 when it
+// fits there after a shift by 360 degrees; otherwise it crosses 180 degrees
+// and stays in 0..360 (without the seam that -180..180 would cut into it),
+// and true is returned.
+bool place_outline(GeoRing& ring);
+
+// --join: one outline of `rings` (longitudes in one frame, see
+// place_rings_together) in which rings lying within `distance` degrees of
+// each other are joined: each ring grown by distance / 2, their union shrunk
+// back by distance / 2 (a closing), holes dropped and the outer boundary of
+// the largest piece kept. Rings that are not valid polygons (crossing
+// themselves) are mended first; rings of fewer than three points are left
+// out. Throws std::runtime_error with the geometry engine's message when it
+// fails, or when nothing with an area is left.
+struct JoinedOutline {
+    GeoRing ring;            // closed: its last point repeats the first
+    size_t pieces = 0;       // separate pieces the closing left
+    double kept_share = 0;   // the kept piece's share of the pieces' area, 0..1
+};
+JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance);
+
 // Number of different vertices in `outline`.
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline);
 
@@ -60,6 +100,8 @@ std::string format_outline(const std::vector<GridVertex>& outline);
 
 // The rectangle floor(south - margin), floor(west - margin),
 // ceil(north + margin), ceil(east + margin), clipped to +-90 latitude and
-// +-180 longitude, as four vertices in ring order from the south-west corner
+// to -180..`east_limit` longitude (180, or 360 for events written in
+// 0..360), as four vertices in ring order from the south-west corner
 // clockwise: south-west, north-west, north-east, south-east.
-std::vector<GridVertex> box_outline(double south, double west, double north, double east, double margin);
+std::vector<GridVertex> box_outline(double south, double west, double north, double east, double margin,
+                                    double east_limit = 180);

@@ -8,12 +8,12 @@
 
 // The features of the shapefile at `path` (the .shp, or its name without
 // the extension). Each record keeps its attribute-table fields and the
-// largest outer ring of its polygon; rings that run counter-clockwise, the
+// outer rings of its polygon, the largest apart; rings that run counter-clockwise, the
 // holes by the format's rule, are never candidates unless the record has no
 // clockwise ring at all. Throws OutlineError naming the file and what is
 // wrong: a missing companion, a .prj naming a projected coordinate system, a
 // layer of other shapes than polygons, a record shapelib cannot read, a
-// coordinate outside +-180 / +-90.
+// coordinate outside -180..360 / +-90.
 OutlineSource read_shapefile_outline(const std::string& path);
 
 // The same from the bytes of the four files, for tests and fuzzing without

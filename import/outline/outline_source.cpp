@@ -6,14 +6,18 @@
 void OutlineFeature::offer_outer_ring(GeoRing&& ring) {
     ++polygon_count;
     const double area = ring_area(ring);
+    total_area += area;
     if (largest_ring.empty() || area > largest_area) {
+        if (!largest_ring.empty()) other_rings.push_back(std::move(largest_ring));
         largest_ring = std::move(ring);
         largest_area = area;
+    } else {
+        other_rings.push_back(std::move(ring));
     }
 }
 
 void check_degrees(double lon, double lat, const std::string& where) {
-    if (lon >= -180 && lon <= 180 && lat >= -90 && lat <= 90) return;
+    if (lon >= -180 && lon <= 360 && lat >= -90 && lat <= 90) return;
     char pair[96];
     std::snprintf(pair, sizeof pair, "%.6g, %.6g", lon, lat);
     throw OutlineError(where + ": coordinate (" + pair +

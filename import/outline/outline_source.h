@@ -31,20 +31,27 @@ struct OutlineFeature {
     // The outer ring of largest area among the feature's polygons; empty
     // when the feature has no polygon.
     GeoRing largest_ring;
+    // The feature's other outer rings (islands), in no particular order,
+    // for --join; holes are never kept.
+    std::vector<GeoRing> other_rings;
     double largest_area = 0;   // ring_area(largest_ring)
+    double total_area = 0;     // ring_area summed over every outer ring
     size_t polygon_count = 0;  // outer rings seen
     std::string geometry;      // the geometry's kind, e.g. "MultiPolygon", "Point", "null"
 
-    // Offers an outer ring: kept when it encloses more than the one held.
+    // Takes an outer ring; the largest so far becomes largest_ring, the
+    // others go to other_rings.
     void offer_outer_ring(GeoRing&& ring);
 };
 
 struct OutlineSource {
     std::string path;    // as the user gave it, for messages
-    std::string format;  // "GeoJSON" or "shapefile"
+    std::string format;  // "GeoJSON", "shapefile" or "GMT"
     std::vector<OutlineFeature> features;
 };
 
-// Throws OutlineError unless lon is within +-180 and lat within +-90 (NaN is
-// neither). `where` says where the pair was read, e.g. "a.geojson: feature 3".
+// Throws OutlineError unless lon is within -180..360 (the western
+// hemisphere may come as 180..360, as GMT writes it) and lat within +-90
+// (NaN is neither). `where` says where the pair was read, e.g.
+// "a.geojson: feature 3".
 void check_degrees(double lon, double lat, const std::string& where);

@@ -249,6 +249,57 @@ TEST_F(CommandTest, BadCommandLinesExitWithTwo) {
     EXPECT_NE(help.out.find("--skip-bad"), std::string::npos);
 }
 
+TEST_F(CommandTest, AnImportKeepingNoEventIsRefused) {
+    // The viewer refuses a catalogue without events: nothing is written, the
+    // summary and the selections that removed the events are told.
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        std::string says;
+    } cases[] = {
+        {{"--region", "-10,10,0,10"}, read_test_file("week.csv"),
+         "no event is kept, so nothing is written: of the 10 events read, 7 lie outside --region, 2 have no "
+         "magnitude above 0 and 1 is not an earthquake (--all-types keeps it)\n"},
+        {{"--min-mag", "9"}, read_test_file("week.txt"),
+         "of the 10 events read, 7 are below --min-mag, 2 have no magnitude above 0 and 1 is not an earthquake "
+         "(--all-types keeps it)\n"},
+        {{"--all-types", "--from", "2030-01-01"}, read_test_file("week.xml"),
+         "of the 10 events read, 8 lie outside --from/--to and 2 have no magnitude above 0\n"},
+        {{}, "time,latitude,longitude,mag\n", "no event is kept, so nothing is written: the input holds no events\n"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& output : {output_, std::string("-")}) {
+            std::vector<std::string> args = {"catalogue"};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            args.insert(args.end(), {"--quiet", "-", output});
+            const Outcome result = run(args, c.input);
+            EXPECT_EQ(result.status, 1) << result.err;
+            EXPECT_EQ(result.out, "");
+            EXPECT_NE(result.err.find("sismap-import: read "), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+            expect_untouched();
+        }
+    }
+}
+
+TEST_F(CommandTest, LongitudesInZeroTo360) {
+    const std::string input =
+        "time,latitude,longitude,mag\n2024-03-01T00:00:00Z,-17.5,-179.6,4.4\n2024-03-02T00:00:00Z,-18,179.5,4.6\n"
+        "2024-03-03T00:00:00Z,52,0,3\n";
+    // The selection sees longitudes as read: --region across 180 keeps both
+    // Fiji events, written the one plus 360.
+    const Outcome east = run({"catalogue", "-q", "--longitudes", "0,360", "--region", "-20,60,170,-170", "-", "-"}, input);
+    EXPECT_EQ(east.status, 0) << east.err;
+    EXPECT_EQ(east.out,
+              "year,month,day,time,latitude,longitude,magnitude\n2024,03,01,000000.00,-17.5000,180.4000,4.40\n"
+              "2024,03,02,000000.00,-18.0000,179.5000,4.60\n2024,03,02,000000.00,-18.0000,179.5000,4.60\n");
+    const Outcome as_read = run({"catalogue", "-q", "--longitudes", "-180,180", "-", "-"}, input);
+    EXPECT_NE(as_read.out.find(",-17.5000,-179.6000,"), std::string::npos) << as_read.out;
+    EXPECT_NE(as_read.out.find(",52.0000,0.0000,"), std::string::npos) << as_read.out;
+    EXPECT_EQ(run({"catalogue", "--longitudes", "0,180", data("week.csv"), output_}).status, 2);
+    expect_untouched();
+}
+
 TEST_F(CommandTest, SignalRemovesTheTemporaryFile) {
     for (int signal_number : {SIGINT, SIGTERM}) {
         int input, output, error;

@@ -125,6 +125,21 @@ class FetchTest(unittest.TestCase):
                 self.assertEqual(boxes, [("170", "180", "-30", "-10", "4"), ("-180", "-170", "-30", "-10", "4")])
                 self.assertIn("2 queries, 2 slices), kept 2;", err)
 
+    def test_longitudes_across_180_and_fetches_that_keep_nothing(self):
+        events = [Event("fiji", "2024-05-01T01:00:00", -17.5, 178.2, 4.1),
+                  Event("tonga", "2024-05-02T01:00:00", -20.0, -175.0, 4.2)]
+        with FakeService(events) as service:
+            status, err = self.fetch(service, "--from", "2024-05-01", "--to", "2024-06-01",
+                                     "--region", "-30,-10,170,-170", "--longitudes", "0,360")
+            self.assertEqual(status, 0, err)
+            self.assertIn(",-20.0000,185.0000,4.20\n", self.read_output())
+            with open(self.output, "w") as f:
+                f.write(EARLIER_OUTPUT)
+            status, err = self.fetch(service, "--from", "2024-05-01", "--to", "2024-06-01", "--min-mag", "6")
+            self.assertEqual(status, 1, err)
+            self.assertIn("no event is kept, so nothing is written", err)
+            self.assert_output_left_alone()
+
     def test_busy_service_and_cut_bodies_are_asked_again(self):
         events = [Event("a", "2024-02-01T10:00:00", 35.0, 139.0, 5.0)]
         with FakeService(events) as service:

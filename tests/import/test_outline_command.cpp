@@ -127,6 +127,10 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
     const std::string viewer = scratch_.write("viewer.txt", "lat,lon\n42,-124\n42,-120\n");
     const std::string zip = scratch_.write("states.zip", std::string("PK\x03\x04\x14\0\0\0", 8));
     const std::string text = scratch_.write("notes.txt", "Boundary of Colorado\n");
+    const std::string gmt_bad = scratch_.write("bad.gmt", "# comment\n> A\n10 10\n10,11\n11 11\n");
+    const std::string gmt_far = scratch_.write("far.gmt", ">\n10 10\n400 10\n11 11\n");
+    const std::string greenwich =
+        scratch_.write("greenwich.geojson", R"({"type":"Polygon","coordinates":[[[-5,50],[5,50],[5,55],[-5,55]]]})");
     const std::string truncated =
         scratch_.write("cut.geojson", read_file(states_).substr(0, read_file(states_).size() / 2));
     const std::string metres = scratch_.write(
@@ -164,7 +168,19 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
         {"a GeoJSON catalogue given for an outline", plain(week("week.geojson")), "use: sismap-import catalogue", 1},
         {"a QuakeML catalogue given for an outline", plain(week("week.xml")), "use: sismap-import catalogue", 1},
         {"a catalogue in the viewer's layout", plain(week("week_expected.txt")), "already in the viewer's layout", 1},
-        {"neither GeoJSON nor a shapefile", plain(text), "neither GeoJSON nor a shapefile", 1},
+        {"neither GeoJSON, a shapefile nor GMT text", plain(text), "neither GeoJSON, a shapefile", 1},
+        {"GMT text with a bad line", plain(gmt_bad), "bad.gmt: line 4: expected a longitude and a latitude", 1},
+        {"GMT text beyond 360 east", plain(gmt_far), "far.gmt: line 3: coordinate (400, 10)", 1},
+        {"a --join of 0", [&] { auto r = request_for(gmt_far, output_); r.join = 0; return r; }, "--join", 2},
+        {"a box whose --region keeps no event",
+         [&] { auto r = box(csv, 0)(); r.selection.region = "-10,10,0,10"; return r; },
+         "no event is kept, so there is no box to draw: of the 10 events read, 7 lie outside --region", 1},
+        {"a box with --from after --to",
+         [&] { auto r = box(csv, 0)(); r.selection.from = "2024-03-02"; r.selection.to = "2024-03-01"; return r; },
+         "--from", 2},
+        {"--longitudes 0,360 on an outline across 0 degrees",
+         [&] { auto r = request_for(greenwich, output_); r.longitudes = LongitudeForm::east_360; return r; },
+         "across 0", 1},
         {"a shapefile's table for its .shp", plain(scratch_.path("table.dbf")),
          "table.dbf: is a shapefile's attribute table; give its .shp", 1},
         {"already the viewer's outline", plain(viewer), "already an outline", 1},

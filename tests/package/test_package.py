@@ -165,10 +165,12 @@ class ControlAndContents(Package):
         # Computed by dpkg-shlibdeps from the binaries: the C library and GLUT.
         self.assertIn("libc6", depends)
         self.assertIn("libglut3.12", depends)
-        # The fetch mode: libcurl (found by dpkg-shlibdeps) and the CA
-        # certificates it checks services against.
+        # The importer: libcurl for the fetch mode (found by dpkg-shlibdeps)
+        # with the CA certificates it checks services against, and GEOS for
+        # joining islands.
         if "sismap-import" in ARGS.programs:
             self.assertLessEqual({"libcurl4", "ca-certificates"}, set(depends))
+            self.assertIn("libgeos-c1v5", depends, "the importer joins islands with GEOS")
         recorder_needs = {"xvfb", "libgl1-mesa-dri"}
         if "sismap-record" in ARGS.programs:
             self.assertLessEqual(recorder_needs, set(depends))

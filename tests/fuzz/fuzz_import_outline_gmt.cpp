@@ -1,0 +1,72 @@
+// Fuzz target: the GMT multisegment text reader on arbitrary bytes, then what
+// the outline mode does with its rings: the longitude frames, the joining of
+// islands (GEOS) and the reduction. Reading either succeeds or throws
+// OutlineError; kept rings lie within -180..360 / +-90, a placed outline
+// starts within -180..180 and only runs past 180 when it crosses it, and no
+// reduction keeps a repeat.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "import/outline/outline_choice.h"
+#include "import/outline/outline_gmt.h"
+
+namespace {
+
+void fail(const char* what) {
+    std::fprintf(stderr, "outline invariant broken: %s\n", what);
+    std::abort();
+}
+
+void check_reduction(const GeoRing& ring) {
+    const std::vector<GridVertex> outline = reduce_ring(ring);
+    for (size_t i = 0; outline.size() > 1 && i < outline.size(); ++i)
+        if (outline[i] == outline[(i + 1) % outline.size()]) fail("consecutive duplicate left");
+}
+
+void check_placed(GeoRing ring) {
+    if (ring.empty()) return;
+    const bool crosses = place_outline(ring);
+    const LongitudeRange range = longitude_range(ring);
+    if (range.west < -180 || range.west >= 180) fail("placed outline starts outside -180..180");
+    if (crosses != (range.east > 180)) fail("crossing 180 misreported");
+    check_reduction(ring);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    OutlineSource source;
+    try {
+        source = read_gmt_outline(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.txt");
+    } catch (const OutlineError&) {
+        return 0;
+    }
+    std::vector<GeoRing> rings;
+    for (const OutlineFeature& feature : source.features) {
+        if (feature.largest_ring.empty()) continue;
+        if (feature.largest_ring.size() < 3) fail("a ring of fewer than three points kept");
+        for (const GeoPoint& p : feature.largest_ring)
+            if (!(p.lon >= -180 && p.lon <= 360 && p.lat >= -90 && p.lat <= 90)) fail("coordinate out of range kept");
+        rings.push_back(feature.largest_ring);
+        check_placed(feature.largest_ring);
+    }
+    (void)feature_listing(source);
+    if (rings.empty()) return 0;
+    place_rings_together(rings);
+    for (const GeoRing& ring : rings)
+        if (!ring.empty() && (longitude_range(ring).west < -180 || longitude_range(ring).west >= 360))
+            fail("ring placed outside -180..360");
+    try {
+        const JoinedOutline joined = join_rings(rings, 0.5);
+        if (joined.ring.size() < 4 || joined.pieces == 0 || !(joined.kept_share > 0 && joined.kept_share <= 1))
+            fail("joined outline without a ring");
+        check_placed(joined.ring);
+    } catch (const std::runtime_error&) {
+    }
+    return 0;
+}
