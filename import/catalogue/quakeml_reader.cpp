@@ -1,11 +1,15 @@
 // QuakeML 1.2 reader.
 #include "import/catalogue/quakeml_reader.h"
 
-#include <libxml/xmlreader.h>
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
 #include <array>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "import/iso_time.h"
@@ -45,6 +49,9 @@ Tag tag_of(const char* name) {
 // limit keeps memory bounded whatever the file holds.
 constexpr size_t kLongestValue = 512;
 
+// Bytes handed to the parser at a time.
+constexpr size_t kPiece = size_t{256} << 10;
+
 struct Origin {
     std::string id;
     std::string time;
@@ -66,22 +73,31 @@ struct EventParts {
     std::vector<Origin> origins;
     std::vector<Magnitude> magnitudes;
     bool too_long = false;
+
+    // Empties the parts but keeps their memory for the next event.
+    void clear() {
+        line = 0;
+        type.clear();
+        preferred_origin.clear();
+        preferred_magnitude.clear();
+        origins.clear();
+        magnitudes.clear();
+        too_long = false;
+    }
 };
 
-std::string attribute(xmlTextReaderPtr reader, const char* name) {
-    xmlChar* value = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>(name));
-    if (value == nullptr) return {};
-    std::string out(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return out;
+// The value of the attribute `name` (without a namespace) among SAX2's
+// attributes: five pointers each (local name, prefix, URI, value start and
+// end); empty when absent.
+std::string attribute(int count, const xmlChar** attributes, const char* name) {
+    for (int i = 0; i < count; ++i) {
+        const xmlChar** at = attributes + 5 * i;
+        if (at[2] == nullptr && std::strcmp(reinterpret_cast<const char*>(at[0]), name) == 0)
+            return std::string(reinterpret_cast<const char*>(at[3]), reinterpret_cast<const char*>(at[4]));
+    }
+    return {};
 }
 
-
-// The line of the reader's current node (the parser itself reads ahead).
-long node_line(xmlTextReaderPtr reader) {
-    const xmlNodePtr node = xmlTextReaderCurrentNode(reader);
-    return node != nullptr ? xmlGetLineNo(node) : 0;
-}
 
 // True for libxml2's messages about a document that stops short (a cut at
 // a "<" reads as content after the document).
@@ -111,30 +127,48 @@ private:
     static void drop_generic(void*, const char*, ...) {}
 };
 
-// The reader's state for one file.
+// The reader's state for one file: libxml2's SAX2 push parser calls back for
+// each element and piece of text, and nothing is built in between.
 class QuakemlReader {
 public:
     QuakemlReader(const ReadBytes& read, const std::string& name, EventSink& sink)
         : read_(read), name_(name), sink_(sink) {}
 
     void read() {
-        using ReaderPtr = std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)>;
-        // No network, no DTD loading and no entity substitution: a file
-        // cannot make the reader fetch anything or expand without bound.
-        ReaderPtr reader(xmlReaderForIO(&QuakemlReader::read_callback, nullptr, this, nullptr, nullptr,
-                                        XML_PARSE_NONET | XML_PARSE_NOWARNING),
-                         &xmlFreeTextReader);
-        if (!reader) throw ImportError(name_ + ": cannot start the XML reader");
-        xmlTextReaderSetStructuredErrorHandler(reader.get(), &QuakemlReader::on_error, this);
+        xmlSAXHandler handler;
+        std::memset(&handler, 0, sizeof handler);
+        handler.initialized = XML_SAX2_MAGIC;
+        handler.startElementNs = &QuakemlReader::on_start;
+        handler.endElementNs = &QuakemlReader::on_end;
+        handler.characters = &QuakemlReader::on_text;
+        handler.cdataBlock = &QuakemlReader::on_text;
+        handler.serror = &QuakemlReader::on_error;
         // Encoding and I/O errors go to libxml2's process-wide handlers,
         // which would print on standard error: they come here too while this
         // file is read.
         const ErrorHandlersTaken taken(this, &QuakemlReader::on_error);
 
-        int result = 0;
-        while ((result = xmlTextReaderRead(reader.get())) == 1) step(reader.get());
+        std::unique_ptr<char[]> buffer(new char[kPiece]);
+        // The first bytes tell the parser the encoding (byte-order mark,
+        // UTF-16); the rest goes in pieces.
+        size_t got = fill(buffer.get(), 4);
+        using ContextPtr = std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)>;
+        ContextPtr context(xmlCreatePushParserCtxt(&handler, this, buffer.get(), static_cast<int>(got), nullptr),
+                           &xmlFreeParserCtxt);
+        if (!context) throw ImportError(name_ + ": cannot start the XML reader");
+        context_ = context.get();
+        // No network, no DTD loading and no entity substitution: a file
+        // cannot make the reader fetch anything or expand without bound.
+        xmlCtxtUseOptions(context_, XML_PARSE_NONET | XML_PARSE_NOWARNING);
+
+        while (!stopped()) {
+            got = fill(buffer.get(), kPiece);
+            xmlParseChunk(context_, buffer.get(), static_cast<int>(got), got == 0 ? 1 : 0);
+            if (got == 0) break;
+        }
+        if (failure_) std::rethrow_exception(failure_);
         if (!read_error_.empty()) throw ImportError(name_ + ": " + read_error_);
-        if (result < 0 || !xml_error_.empty()) {
+        if (!xml_error_.empty() || !context_->wellFormed) {
             // libxml2 words a file cut short in many ways; say it plainly.
             const std::string place = error_line_ > 0 ? name_ + ":" + std::to_string(error_line_) : name_;
             throw ImportError(place + ": not well-formed XML" +
@@ -147,83 +181,130 @@ public:
     }
 
 private:
-    static int read_callback(void* context, char* buffer, int length) {
-        auto* self = static_cast<QuakemlReader*>(context);
+    bool stopped() const { return failure_ || !xml_error_.empty() || !read_error_.empty(); }
+
+    // Fills as much of `buffer` (up to `room` bytes) as the file has; 0 at
+    // its end.
+    size_t fill(char* buffer, size_t room) {
+        size_t filled = 0;
         try {
-            const size_t got = self->read_(buffer, static_cast<size_t>(length));
-            if (got == 0) self->input_ended_ = true;
-            return static_cast<int>(got);
+            while (filled < room && !input_ended_) {
+                const size_t got = read_(buffer + filled, room - filled);
+                if (got == 0) input_ended_ = true;
+                filled += got;
+            }
         } catch (const ImportError& e) {
-            self->read_error_ = e.what();
-            return -1;
+            read_error_ = e.what();
+            return 0;
         }
+        return filled;
+    }
+
+    static QuakemlReader& self_of(void* context) { return *static_cast<QuakemlReader*>(context); }
+
+    long line() const { return static_cast<long>(xmlSAX2GetLineNumber(context_)); }
+
+    // A failure in a callback (a bad event without --skip-bad) stops the
+    // parser; C++ exceptions must not cross libxml2's C frames, so it is
+    // thrown again once the parser returns.
+    void stop_with(std::exception_ptr failure) {
+        failure_ = std::move(failure);
+        xmlStopParser(context_);
     }
 
     static void on_error(void* context, xmlErrorPtr error) {
-        auto* self = static_cast<QuakemlReader*>(context);
-        if (error == nullptr || error->level < XML_ERR_ERROR || !self->xml_error_.empty()) return;
-        self->xml_error_ = error->message != nullptr ? error->message : "unknown error";
-        while (!self->xml_error_.empty() && self->xml_error_.back() == '\n') self->xml_error_.pop_back();
+        QuakemlReader& self = self_of(context);
+        if (error == nullptr || error->level < XML_ERR_ERROR || !self.xml_error_.empty() || self.failure_) return;
+        self.xml_error_ = error->message != nullptr ? error->message : "unknown error";
+        while (!self.xml_error_.empty() && self.xml_error_.back() == '\n') self.xml_error_.pop_back();
         // One line: libxml2 puts the offending bytes on a line of their own.
-        for (char& c : self->xml_error_) c = (c == '\n') ? ' ' : c;
-        self->error_line_ = error->line;
+        for (char& c : self.xml_error_) c = (c == '\n') ? ' ' : c;
+        self.error_line_ = error->line;
     }
 
-    void step(xmlTextReaderPtr reader) {
-        const int type = xmlTextReaderNodeType(reader);
-        if (type == XML_READER_TYPE_ELEMENT) {
-            start_element(reader);
-        } else if (type == XML_READER_TYPE_END_ELEMENT) {
-            end_element(reader);
-        } else if ((type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA) && target_ != nullptr) {
-            const xmlChar* value = xmlTextReaderConstValue(reader);
-            if (value == nullptr) return;
-            const size_t length = std::strlen(reinterpret_cast<const char*>(value));
-            if (target_->size() + length > kLongestValue) {
-                event_.too_long = true;
-                return;
-            }
-            target_->append(reinterpret_cast<const char*>(value), length);
+    static void on_start(void* context, const xmlChar* local, const xmlChar*, const xmlChar* uri, int, const xmlChar**,
+                         int attribute_count, int, const xmlChar** attributes) {
+        QuakemlReader& self = self_of(context);
+        if (self.failure_) return;
+        try {
+            self.start_element(reinterpret_cast<const char*>(local), uri, attribute_count, attributes);
+        } catch (...) {
+            self.stop_with(std::current_exception());
         }
     }
 
-    void start_element(xmlTextReaderPtr reader) {
-        const char* local = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
-        const int depth = xmlTextReaderDepth(reader);
-        const bool empty = xmlTextReaderIsEmptyElement(reader) != 0;
-        if (!seen_root_) {
-            seen_root_ = true;
-            if (local == nullptr || std::strcmp(local, "quakeml") != 0)
-                throw ImportError(name_ + ":" + std::to_string(node_line(reader)) +
-                                  ": the root element is <" + (local ? local : "?") + ">, not QuakeML's <quakeml>");
+    static void on_end(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+        QuakemlReader& self = self_of(context);
+        if (self.failure_) return;
+        try {
+            self.end_element();
+        } catch (...) {
+            self.stop_with(std::current_exception());
+        }
+    }
+
+    static void on_text(void* context, const xmlChar* text, int length) {
+        QuakemlReader& self = self_of(context);
+        std::string* target = self.target_;
+        if (target == nullptr) return;
+        if (target->size() + static_cast<size_t>(length) > kLongestValue) {
+            self.event_.too_long = true;
             return;
         }
-        if (local == nullptr) return;
-        const bool bed = is_bed_namespace(xmlTextReaderConstNamespaceUri(reader));
+        target->append(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+    }
+
+    // libxml2 hands names and namespaces from its dictionary, one pointer
+    // for each distinct text for as long as the parser lives: the reader
+    // compares each text once and remembers the pointer.
+    bool in_bed(const xmlChar* uri) {
+        if (uri == nullptr) return false;
+        if (uri == bed_uri_) return true;
+        if (uri == other_uri_) return false;
+        if (!is_bed_namespace(uri)) {
+            other_uri_ = uri;
+            return false;
+        }
+        bed_uri_ = uri;
+        return true;
+    }
+
+    Tag cached_tag(const char* local) {
+        for (const auto& [name, tag] : tags_)
+            if (name == local) return tag;
+        const Tag tag = tag_of(local);
+        // A file with very many distinct names gets no more entries.
+        if (tags_.size() < kCachedNames) tags_.emplace_back(local, tag);
+        return tag;
+    }
+
+    void start_element(const char* local, const xmlChar* uri, int attribute_count, const xmlChar** attributes) {
+        const int depth = ++depth_;
+        target_ = nullptr;
+        if (!seen_root_) {
+            seen_root_ = true;
+            if (std::strcmp(local, "quakeml") != 0)
+                throw ImportError(name_ + ":" + std::to_string(line()) + ": the root element is <" + local +
+                                  ">, not QuakeML's <quakeml>");
+            return;
+        }
         if (event_depth_ < 0) {
-            if (bed && std::strcmp(local, "event") == 0 && !empty) {
+            if (std::strcmp(local, "event") == 0 && in_bed(uri)) {
                 event_depth_ = depth;
-                event_ = EventParts();
-                event_.line = node_line(reader);
-            } else if (bed && std::strcmp(local, "event") == 0) {
-                event_ = EventParts();
-                event_.line = node_line(reader);
-                finish_event();
+                event_.clear();
+                event_.line = line();
             }
             return;
         }
         const int level = depth - event_depth_;  // 1 for a child of <event>
         if (level < 1 || level > 3) return;
-        path_[static_cast<size_t>(level)] = bed ? tag_of(local) : Tag::other;
-        target_ = nullptr;
+        path_[static_cast<size_t>(level)] = in_bed(uri) ? cached_tag(local) : Tag::other;
         const Tag a = path_[1];
-        if (level == 1 && a == Tag::origin) {
-            event_.origins.push_back(Origin{attribute(reader, "publicID"), {}, {}, {}});
-        } else if (level == 1 && a == Tag::magnitude) {
-            event_.magnitudes.push_back(Magnitude{attribute(reader, "publicID"), {}});
-        }
-        if (empty) return;
         if (level == 1) {
+            if (a == Tag::origin)
+                event_.origins.push_back(Origin{attribute(attribute_count, attributes, "publicID"), {}, {}, {}});
+            if (a == Tag::magnitude)
+                event_.magnitudes.push_back(Magnitude{attribute(attribute_count, attributes, "publicID"), {}});
             if (a == Tag::type) target_ = &event_.type;
             if (a == Tag::preferred_origin) target_ = &event_.preferred_origin;
             if (a == Tag::preferred_magnitude) target_ = &event_.preferred_magnitude;
@@ -240,9 +321,9 @@ private:
         }
     }
 
-    void end_element(xmlTextReaderPtr reader) {
+    void end_element() {
         target_ = nullptr;
-        if (event_depth_ >= 0 && xmlTextReaderDepth(reader) == event_depth_) {
+        if (depth_-- == event_depth_) {
             event_depth_ = -1;
             finish_event();
         }
@@ -306,15 +387,22 @@ private:
     const ReadBytes& read_;
     const std::string& name_;
     EventSink& sink_;
+    xmlParserCtxtPtr context_ = nullptr;
+    std::exception_ptr failure_;  // thrown in a callback, thrown again after the parser returns
     std::string read_error_;
     std::string xml_error_;
     int error_line_ = 0;
     bool input_ended_ = false;
     bool seen_root_ = false;
+    int depth_ = 0;         // of the open element, 1 for the root
     int event_depth_ = -1;  // depth of the open <event>, -1 outside one
     std::array<Tag, 4> path_{};
     std::string* target_ = nullptr;  // the value whose text is being read
     EventParts event_;
+    const xmlChar* bed_uri_ = nullptr;
+    const xmlChar* other_uri_ = nullptr;
+    static constexpr size_t kCachedNames = 32;
+    std::vector<std::pair<const char*, Tag>> tags_;
 };
 
 }  // namespace

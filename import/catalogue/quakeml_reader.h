@@ -1,5 +1,6 @@
-// Reader of QuakeML 1.2 (BED) event files, streamed through libxml2's
-// xmlTextReader: memory stays bounded by one event, however long the file.
+// Reader of QuakeML 1.2 (BED) event files, streamed through libxml2's SAX2
+// push parser: memory stays bounded by one event and one piece of the file,
+// however long it is, and no node is built for what the importer skips.
 #pragma once
 
 #include <cstddef>
