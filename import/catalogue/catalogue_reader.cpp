@@ -114,10 +114,10 @@ std::vector<QuakeEvent> read_events_file(const std::string& path, CatalogueForma
             },
             name, sink);
     } else {
-        // A file is mapped where it can be (no copy); GeoJSON needs spare
-        // bytes after the text, which only a copy has.
+        // A file is mapped where it can be (no copy; the GeoJSON reader
+        // copies its pieces into padded buffers of its own).
         std::string_view mapped;
-        if (tally.layout != InputLayout::geojson && input.map_whole(&mapped)) {
+        if (input.map_whole(&mapped)) {
             events.reserve(mapped.size() / kBytesPerEventAtLeast);
             read_text_layout(tally.layout, mapped, mapped.size(), name, sink);
         } else {
