@@ -3,11 +3,13 @@
 # catalogue of a million events: load, peak memory and playback steps, then
 # one drawn frame in a window under a private virtual X server, then
 # sismap-import on a generated million-event data-centre CSV against the
-# obvious pandas script, and its peak memory on a 200,000-event QuakeML file,
-# its fetch mode from a local event service against one uncapped download
-# and a conversion, then sismap-record recording generated multi-year
-# catalogues to GIF, then sismap-stats on a million-event catalogue against
-# the obvious numpy/pandas script.
+# obvious pandas script, a 200,000-event QuakeML file against an lxml
+# iterparse script (and its peak memory), a 200,000-feature GeoJSON feed
+# against a json.load script (and its peak memory against the file), its
+# fetch mode from a local event service against one uncapped download and a
+# conversion, then sismap-record recording generated multi-year catalogues
+# to GIF, then sismap-stats on a million-event catalogue against the obvious
+# numpy/pandas script.
 # Each figure is printed with its baseline or its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
 set -eu
@@ -30,7 +32,7 @@ echo "Frame (DISPLAY=$DISPLAY)"
 stop_xvfb
 
 echo
-echo "Import (sismap-import against pandas, then QuakeML peak memory)"
+echo "Import (sismap-import against pandas, lxml and json.load scripts, and its peak memory)"
 /usr/bin/python3 bench/bench_import.py "$build/import/sismap-import" "$repetitions"
 
 echo

@@ -21,11 +21,11 @@ libavformat-dev libavutil-dev libplplot-dev plplot-driver-cairo"
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
 # runtimes, valgrind, Python for the end-to-end tests; and for the package
 # test dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to compute the
-# dependencies, lintian and man; pandas and GNU time for the import
+# dependencies, lintian and man; pandas, lxml and GNU time for the import
 # benchmark, numpy for the statistics benchmark; ffmpeg (ffprobe) to check
 # recorded videos.
 test_packages="clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-python3 dpkg-dev file lintian man-db python3-pandas python3-numpy time ffmpeg"
+python3 dpkg-dev file lintian man-db python3-pandas python3-lxml python3-numpy time ffmpeg"
 
 case "${1:-test}" in
     run) packages=$run_packages ;;

@@ -5,9 +5,14 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "import/catalogue/geojson_feed.h"
 #include "tool/text_basics.h"
@@ -25,16 +30,34 @@ size_t skip_blanks(std::string_view text, size_t at) {
     return at;
 }
 
+// True when any of the eight bytes in `word` is `byte` (no false answers:
+// the borrow of the subtraction only runs past a byte that matched).
+inline bool holds_byte(uint64_t word, unsigned char byte) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    const uint64_t x = word ^ (kOnes * byte);
+    return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
 // Index just past the string whose opening quote is at `at`; kNone when
-// the text ends inside it.
+// the text ends inside it. Eight bytes at a time while they hold neither a
+// quote nor a backslash: most of a feed's bytes are in strings.
 size_t skip_string(std::string_view text, size_t at) {
+    const char* data = text.data();
     const size_t size = text.size();
-    for (size_t i = at + 1; i < size; ++i) {
-        const char c = text[i];
+    size_t i = at + 1;
+    for (;;) {
+        while (i + 8 <= size) {
+            uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if (holds_byte(word, '"') || holds_byte(word, '\\')) break;
+            i += 8;
+        }
+        if (i >= size) return kNone;
+        const char c = data[i];
         if (c == '"') return i + 1;
-        if (c == '\\') ++i;
+        i += c == '\\' ? 2 : 1;
     }
-    return kNone;
 }
 
 // Index just past the value starting at `at`, which is no string; kNone
@@ -77,45 +100,143 @@ struct FeedOutline {
 
 // Follows the array whose "[" is at `open`, cutting it into pieces; false
 // when it does not close or holds an empty element.
-bool outline_features(std::string_view text, size_t open, size_t piece_bytes, FeedOutline* outline) {
-    const size_t size = text.size();
-    size_t piece_begin = open + 1;
-    size_t element_begin = piece_begin;
-    size_t depth = 0;
-    const auto element_empty = [&](size_t end) { return skip_blanks(text, element_begin) >= end; };
-    for (size_t i = open + 1; i < size; ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            i = skip_string(text, i);
-            if (i == kNone) return false;
-            --i;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth > 0) {
-                --depth;
+class FeaturesOutliner {
+public:
+    FeaturesOutliner(std::string_view text, size_t open, size_t piece_bytes, FeedOutline* outline)
+        : text_(text), open_(open), piece_bytes_(piece_bytes), outline_(outline), piece_begin_(open + 1),
+          element_begin_(open + 1) {}
+
+    bool run() {
+        const char* data = text_.data();
+        size_t at = open_ + 1;
+#if defined(__SSE2__)
+        // 64 bytes at a time: the brackets and commas outside strings are
+        // found from bit masks; a block with a backslash, or one that starts
+        // right after one, goes byte by byte.
+        for (; at + 64 <= text_.size(); at += 64) {
+            const Masks masks = classify(data + at);
+            if (masks.backslashes != 0 || escape_pending_) {
+                for (size_t i = at; i < at + 64; ++i)
+                    if (const Step step = byte(i); step != Step::go_on) return step == Step::closed;
                 continue;
             }
-            if (c != ']') return false;
-            // An empty array has no piece; a comma before "]" is refused.
-            if (element_empty(i)) {
-                if (element_begin != open + 1) return false;
-            } else {
-                outline->pieces.emplace_back(piece_begin, i);
-            }
-            outline->array_open = open;
-            outline->array_close = i;
-            return true;
-        } else if (c == ',' && depth == 0) {
-            if (element_empty(i)) return false;
-            element_begin = i + 1;
-            if (i - piece_begin >= piece_bytes) {
-                outline->pieces.emplace_back(piece_begin, i);
-                piece_begin = i + 1;
+            uint64_t inside = prefix_xor(masks.quotes) ^ (in_string_ ? ~uint64_t{0} : 0);
+            in_string_ = (inside >> 63) != 0;
+            for (uint64_t marks = masks.structural & ~inside; marks != 0; marks &= marks - 1) {
+                const size_t i = at + static_cast<size_t>(__builtin_ctzll(marks));
+                if (const Step step = structural(i, data[i]); step != Step::go_on) return step == Step::closed;
             }
         }
+#endif
+        for (; at < text_.size(); ++at)
+            if (const Step step = byte(at); step != Step::go_on) return step == Step::closed;
+        return false;
     }
-    return false;
+
+private:
+    enum class Step { go_on, closed, refused };
+
+#if defined(__SSE2__)
+    struct Masks {
+        uint64_t quotes = 0;
+        uint64_t backslashes = 0;
+        uint64_t structural = 0;  // { } [ ] ,
+    };
+
+    static Masks classify(const char* block) {
+        Masks masks;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+            const auto mask = [&](char c) {
+                return static_cast<uint64_t>(
+                           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)))))
+                       << (16 * part);
+            };
+            masks.quotes |= mask('"');
+            masks.backslashes |= mask('\\');
+            masks.structural |= mask('{') | mask('}') | mask('[') | mask(']') | mask(',');
+        }
+        return masks;
+    }
+
+    // Bit i set when an odd number of bits up to i are set in `x`: inside a
+    // string (its opening quote included), given no escaped quote.
+    static uint64_t prefix_xor(uint64_t x) {
+        x ^= x << 1;
+        x ^= x << 2;
+        x ^= x << 4;
+        x ^= x << 8;
+        x ^= x << 16;
+        x ^= x << 32;
+        return x;
+    }
+#endif
+
+    Step byte(size_t i) {
+        const char c = text_[i];
+        if (in_string_) {
+            if (escape_pending_) {
+                escape_pending_ = false;
+            } else if (c == '\\') {
+                escape_pending_ = true;
+            } else if (c == '"') {
+                in_string_ = false;
+            }
+            return Step::go_on;
+        }
+        if (c == '"') {
+            in_string_ = true;
+            return Step::go_on;
+        }
+        if (c == '{' || c == '}' || c == '[' || c == ']' || c == ',') return structural(i, c);
+        return Step::go_on;
+    }
+
+    // A bracket or comma outside strings.
+    Step structural(size_t i, char c) {
+        if (c == '{' || c == '[') {
+            ++depth_;
+        } else if (c == '}' || c == ']') {
+            if (depth_ > 0) {
+                --depth_;
+                return Step::go_on;
+            }
+            if (c != ']') return Step::refused;
+            // An empty array has no piece; a comma before "]" is refused.
+            if (element_empty(i)) {
+                if (element_begin_ != open_ + 1) return Step::refused;
+            } else {
+                outline_->pieces.emplace_back(piece_begin_, i);
+            }
+            outline_->array_open = open_;
+            outline_->array_close = i;
+            return Step::closed;
+        } else if (depth_ == 0) {  // a comma between features
+            if (element_empty(i)) return Step::refused;
+            element_begin_ = i + 1;
+            if (i - piece_begin_ >= piece_bytes_) {
+                outline_->pieces.emplace_back(piece_begin_, i);
+                piece_begin_ = i + 1;
+            }
+        }
+        return Step::go_on;
+    }
+
+    bool element_empty(size_t end) const { return skip_blanks(text_, element_begin_) >= end; }
+
+    std::string_view text_;
+    size_t open_;
+    size_t piece_bytes_;
+    FeedOutline* outline_;
+    size_t piece_begin_;
+    size_t element_begin_;
+    size_t depth_ = 0;
+    bool in_string_ = false;
+    bool escape_pending_ = false;
+};
+
+bool outline_features(std::string_view text, size_t open, size_t piece_bytes, FeedOutline* outline) {
+    return FeaturesOutliner(text, open, piece_bytes, outline).run();
 }
 
 // The outline of a FeatureCollection object with one "features" array and

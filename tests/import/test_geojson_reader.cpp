@@ -1,6 +1,9 @@
 // The GeoJSON feed reader.
 #include <gtest/gtest.h>
 
+#include <simdjson.h>
+
+#include "import/catalogue/geojson_reader.h"
 #include "import_test_support.h"
 
 namespace {
@@ -70,6 +73,90 @@ TEST(GeojsonReader, AnAreaGeometryIsAnOutline) {
                                    "{\"type\":\"Feature\",\"properties\":{},\"geometry\":{\"type\":\"MultiPolygon\","
                                    "\"coordinates\":[]}}");
     EXPECT_NE(import_error(mixed, skip).find("use: sismap-import outline"), std::string::npos);
+}
+
+// What one reading gave: the kept events' lines and the counts, or the
+// message it failed with.
+std::string read_with(const std::string& text, const GeojsonSplit& split, bool skip_bad) {
+    Selection selection;
+    selection.skip_bad = skip_bad;
+    ImportCounts counts;
+    std::vector<QuakeEvent> events;
+    EventSink sink(selection, counts, events);
+    std::string out;
+    try {
+        read_geojson_catalogue(text, text.size(), "in", sink, split);
+    } catch (const ImportError& e) {
+        return std::string("error: ") + e.what();
+    }
+    for (const QuakeEvent& event : events) append_event_line(event, out);
+    return out + "read " + std::to_string(counts.read) + ", bad " + std::to_string(counts.bad) + ", no magnitude " +
+           std::to_string(counts.no_magnitude);
+}
+
+TEST(GeojsonReader, PiecesWholeAndEveryKernelReadAlike) {
+    // Strings that hold brackets, commas, quotes and escapes, nested arrays
+    // and objects among the properties, blanks everywhere, members around
+    // the features, a byte-order mark.
+    const std::string features =
+        point("\"mag\":7.1,\"time\":1562383193040,\"place\":\"x],[{\\\"}\\\\\",\"types\":[[1,{\"a\":[]}],\"]\"]") +
+        " ,\n " + point("\"mag\":null,\"time\":1562383193041") + "," + point("\"mag\":\"big\",\"time\":1") + "," +
+        point("\"mag\":2.5,\"time\":1562383193042", "[179.5,-20.25]") + "," +
+        point("\"mag\":1,\"time\":1562383193043", "[1]") + "," + point("\"mag\":3,\"time\":1562383193044");
+    const std::string text = "\xEF\xBB\xBF { \"type\" : \"FeatureCollection\", \"bbox\":[1,[2],{\"features\":3}],"
+                             "\"features\" :\t[ " + features + " ] , \"metadata\":{\"count\":6} }\n";
+    std::vector<GeojsonSplit> splits;
+    GeojsonSplit whole;
+    whole.whole = true;
+    splits.push_back(whole);
+    for (size_t bytes : {size_t{1}, size_t{300}, size_t{1} << 20}) {
+        GeojsonSplit pieces;
+        pieces.piece_bytes = bytes;
+        splits.push_back(pieces);
+    }
+    const std::vector<std::string> kernels = geojson_kernels_runnable();
+    ASSERT_FALSE(kernels.empty());
+    for (const bool skip_bad : {false, true}) {
+        const std::string expected = read_with(text, whole, skip_bad);
+        for (const std::string& kernel : kernels) {
+            for (GeojsonSplit split : splits) {
+                split.kernel = kernel.c_str();
+                EXPECT_EQ(read_with(text, split, skip_bad), expected) << kernel << " " << split.piece_bytes;
+            }
+        }
+        if (skip_bad) {
+            EXPECT_EQ(expected, "2019,07,06,031953.04,35.7695,-117.5993,7.10\n"
+                                "2019,07,06,031953.04,-20.2500,179.5000,2.50\n"
+                                "2019,07,06,031953.04,35.7695,-117.5993,3.00\n"
+                                "read 6, bad 2, no magnitude 1");
+        } else {
+            // The first bad feature, named at the same byte by every reading.
+            const size_t third = text.find("{\"type\":\"Feature\"", text.find("1562383193041"));
+            EXPECT_EQ(expected, "error: in: byte " + std::to_string(third - 3) + ": \"mag\" is neither a number nor null");
+        }
+    }
+    // Broken inside a piece, or outside the features: refused either way.
+    for (const std::string& broken : {text.substr(0, text.find("1562383193042")) + "15x]}]}",
+                                      text.substr(0, text.rfind('}')) + ",}"}) {
+        for (GeojsonSplit split : splits)
+            EXPECT_EQ(read_with(broken, split, true).rfind("error: in: ", 0), 0u) << broken;
+    }
+}
+
+TEST(GeojsonReader, RunsTheBestKernelOfThisProcessor) {
+    const std::vector<std::string> kernels = geojson_kernels_runnable();
+    ASSERT_FALSE(kernels.empty());
+    EXPECT_EQ(geojson_kernel(), kernels.front());
+    // simdjson's own choice for this processor is the one run, whenever
+    // it is compiled in (all x86-64 kernels are).
+    const std::string active = simdjson::get_active_implementation()->name();
+#if defined(__x86_64__)
+    EXPECT_EQ(std::string(geojson_kernel()), active);
+#endif
+    EXPECT_EQ(kernels.back(), simdjson::builtin_implementation()->name());
+    GeojsonSplit split;
+    split.kernel = "no such kernel";
+    EXPECT_EQ(read_with(feed(""), split, false), "error: no simdjson kernel named no such kernel here");
 }
 
 }  // namespace
