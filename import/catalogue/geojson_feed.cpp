@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 #include "import/iso_time.h"
@@ -36,20 +35,21 @@ using simdjson::ondemand::json_type;
 using simdjson::ondemand::number_type;
 
 // A feed's "time" (milliseconds since 1970 UTC, whole as a rule) in
-// microseconds; empty outside the years the importer accepts. Whole numbers
+// microseconds; false outside the years the importer accepts. Whole numbers
 // are converted exactly, fractions cut off below the microsecond.
-std::optional<int64_t> milliseconds_to_us(simdjson::ondemand::number number) {
+bool milliseconds_to_us(simdjson::ondemand::number number, int64_t* us) {
     constexpr int64_t kEarliestMs = kEarliestTimeUs / 1000;
     constexpr int64_t kLatestMs = kLatestTimeUs / 1000;
     if (number.get_number_type() == number_type::signed_integer) {
         const int64_t ms = number.get_int64();
-        if (ms < kEarliestMs || ms > kLatestMs) return std::nullopt;
-        return ms * 1000;
+        if (ms < kEarliestMs || ms > kLatestMs) return false;
+        *us = ms * 1000;
+        return true;
     }
-    const double us = std::floor(number.as_double() * 1000.0);
-    if (!(us >= static_cast<double>(kEarliestTimeUs) && us <= static_cast<double>(kLatestTimeUs)))
-        return std::nullopt;
-    return static_cast<int64_t>(us);
+    const double value = std::floor(number.as_double() * 1000.0);
+    if (!(value >= static_cast<double>(kEarliestTimeUs) && value <= static_cast<double>(kLatestTimeUs))) return false;
+    *us = static_cast<int64_t>(value);
+    return true;
 }
 
 // True when `text` is `word`. (std::string_view's own comparison is shared
@@ -59,19 +59,10 @@ bool is(std::string_view text, const char (&word)[N]) {
     return text.size() == N - 1 && std::memcmp(text.data(), word, N - 1) == 0;
 }
 
-// What one feature holds that the importer needs.
-struct FeatureParts {
-    RawEvent event;
-    std::optional<int64_t> time_us;
-    std::optional<double> latitude;
-    std::optional<double> longitude;
-    bool has_coordinates = false;
-    const char* problem = nullptr;
-};
-
-// Every simdjson call reports by error code: this file throws nothing and
-// builds no message itself, so no shared code (exceptions, string
-// concatenation) is compiled here with the kernel's instruction sets.
+// Every simdjson call reports by error code, and the feed's source words the
+// messages, throws and hands events on: this file compiles as little shared
+// code (exceptions, strings, the event sink) as it can with the kernel's
+// instruction sets.
 #define SISMAP_TRY(expression)                                   \
     do {                                                         \
         if (const simdjson::error_code failed_ = (expression)) { \
@@ -84,7 +75,7 @@ using simdjson::SUCCESS;
 
 class FeedReader {
 public:
-    FeedReader(FeedSource& source, EventSink& sink) : source_(source), sink_(sink) {}
+    explicit FeedReader(FeedSource& source) : source_(source) {}
 
     void read() {
         const FeedDocument collection = source_.collection();
@@ -196,7 +187,7 @@ private:
                 if (type == json_type::number) {
                     simdjson::ondemand::number number;
                     SISMAP_TRY(item.get_number().get(number));
-                    parts.time_us = milliseconds_to_us(number);
+                    parts.has_time = milliseconds_to_us(number, &parts.time_us);
                 }
             } else if (is(name, "mag")) {
                 json_type type;
@@ -204,7 +195,8 @@ private:
                 if (type == json_type::number) {
                     double magnitude = 0.0;
                     SISMAP_TRY(item.get_double().get(magnitude));
-                    parts.event.magnitude = magnitude;
+                    parts.magnitude = magnitude;
+                    parts.has_magnitude = true;
                 } else {
                     bool mag_null = false;
                     SISMAP_TRY(item.is_null().get(mag_null));
@@ -213,7 +205,12 @@ private:
             } else if (is(name, "type")) {
                 json_type type;
                 SISMAP_TRY(item.type().get(type));
-                if (type == json_type::string) SISMAP_TRY(item.get_string().get(parts.event.type));
+                if (type == json_type::string) {
+                    std::string_view text;
+                    SISMAP_TRY(item.get_string().get(text));
+                    parts.type = text.data();
+                    parts.type_length = text.size();
+                }
             }
         }
         return SUCCESS;
@@ -252,7 +249,13 @@ private:
                         if (kind == json_type::number) {
                             double degrees = 0.0;
                             SISMAP_TRY(number.get_double().get(degrees));
-                            (index == 0 ? parts.longitude : parts.latitude) = degrees;
+                            if (index == 0) {
+                                parts.longitude = degrees;
+                                parts.has_longitude = true;
+                            } else {
+                                parts.latitude = degrees;
+                                parts.has_latitude = true;
+                            }
                         }
                     }
                     ++index;
@@ -265,7 +268,6 @@ private:
 
     error_code read_feature(simdjson::ondemand::value& feature) {
         const size_t place = offset();
-        sink_.count_read();
         FeatureParts parts;
         simdjson::ondemand::object members;
         SISMAP_TRY(feature.get_object().get(members));
@@ -281,21 +283,11 @@ private:
                 SISMAP_TRY(read_geometry(value, parts));
             }
         }
-        if (parts.problem != nullptr) return source_.bad(place, parts.problem), SUCCESS;
-        if (!parts.time_us)
-            return source_.bad(place, "the feature has no \"time\" in milliseconds within the years 0001 to 9999"),
-                   SUCCESS;
-        if (!parts.has_coordinates || !parts.latitude || !parts.longitude)
-            return source_.bad(place, "the feature has no [longitude, latitude] coordinates"), SUCCESS;
-        parts.event.time_us = *parts.time_us;
-        parts.event.latitude = *parts.latitude;
-        parts.event.longitude = *parts.longitude;
-        if (const char* value_problem = sink_.offer(parts.event)) source_.bad(place, value_problem);
+        source_.feature(place, parts);
         return SUCCESS;
     }
 
     FeedSource& source_;
-    EventSink& sink_;
     simdjson::ondemand::parser parser_;
     simdjson::ondemand::document collection_;
     simdjson::ondemand::parser piece_parser_;
@@ -306,6 +298,6 @@ private:
 
 }  // namespace
 
-void read_feed(FeedSource& source, EventSink& sink) { FeedReader(source, sink).read(); }
+void read_feed(FeedSource& source) { FeedReader(source).read(); }
 
 }  // namespace SISMAP_KERNEL_NAMESPACE(SISMAP_GEOJSON_KERNEL)

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "import/catalogue/event_sink.h"
+#include <cstdint>
 
 // One JSON document for a kernel to parse: `length` bytes of JSON at `data`,
 // readable up to `capacity` bytes. Its byte i stands at offset
@@ -23,6 +23,22 @@ struct FeedDocument {
     size_t gap_size = 0;
 
     size_t file_offset(size_t index) const { return base + index + (index >= gap_at ? gap_size : 0); }
+};
+
+// What a kernel found in one feature (plain values: no shared code).
+struct FeatureParts {
+    bool has_time = false;
+    int64_t time_us = 0;
+    bool has_coordinates = false;  // a "coordinates" array, even a short one
+    bool has_longitude = false;
+    double longitude = 0.0;
+    bool has_latitude = false;
+    double latitude = 0.0;
+    bool has_magnitude = false;
+    double magnitude = 0.0;
+    const char* type = nullptr;  // the "type" property, type_length bytes
+    size_t type_length = 0;
+    const char* problem = nullptr;  // what makes the feature bad, if anything
 };
 
 // The faults a kernel reports about the collection itself.
@@ -51,15 +67,16 @@ public:
     // shape found).
     [[noreturn]] virtual void fail_json(size_t offset, const char* message, bool ends_early) = 0;
     [[noreturn]] virtual void fail(FeedFault fault, size_t offset, std::string_view detail) = 0;
-    // A bad feature at `offset`: EventSink::bad with the place worded.
-    virtual void bad(size_t offset, const char* what) = 0;
+    // The feature at `offset`, read: counted, then kept, dropped or (bad)
+    // reported through the event sink.
+    virtual void feature(size_t offset, const FeatureParts& parts) = 0;
 };
 
-// One kernel's reader: reads every feature of `source` into `sink`.
-using FeedKernel = void (*)(FeedSource& source, EventSink& sink);
+// One kernel's reader: reads every feature of `source`.
+using FeedKernel = void (*)(FeedSource& source);
 
 #define SISMAP_DECLARE_GEOJSON_KERNEL(kernel) \
-    namespace geojson_feed_##kernel { void read_feed(FeedSource& source, EventSink& sink); }
+    namespace geojson_feed_##kernel { void read_feed(FeedSource& source); }
 SISMAP_DECLARE_GEOJSON_KERNEL(builtin)
 #ifdef SISMAP_GEOJSON_X86_KERNELS
 SISMAP_DECLARE_GEOJSON_KERNEL(westmere)

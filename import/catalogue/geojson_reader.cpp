@@ -333,7 +333,21 @@ public:
         throw ImportError(name_ + ": unreadable GeoJSON");
     }
 
-    void bad(size_t offset, const char* what) override { sink_.bad(place(offset), what); }
+    void feature(size_t offset, const FeatureParts& parts) override {
+        sink_.count_read();
+        if (parts.problem != nullptr) return sink_.bad(place(offset), parts.problem);
+        if (!parts.has_time)
+            return sink_.bad(place(offset), "the feature has no \"time\" in milliseconds within the years 0001 to 9999");
+        if (!parts.has_coordinates || !parts.has_latitude || !parts.has_longitude)
+            return sink_.bad(place(offset), "the feature has no [longitude, latitude] coordinates");
+        RawEvent event;
+        event.time_us = parts.time_us;
+        event.latitude = parts.latitude;
+        event.longitude = parts.longitude;
+        if (parts.has_magnitude) event.magnitude = parts.magnitude;
+        if (parts.type != nullptr) event.type = std::string_view(parts.type, parts.type_length);
+        if (const char* problem = sink_.offer(event)) sink_.bad(place(offset), problem);
+    }
 
 protected:
     std::string place(size_t offset) const {
@@ -451,9 +465,9 @@ void read_geojson_catalogue(std::string_view text, size_t capacity, const std::s
     FeedOutline outline;
     if (!split.whole && outline_feed(text, split.piece_bytes, &outline)) {
         SplitFeed feed(text, std::move(outline), name, sink);
-        kernel.read(feed, sink);
+        kernel.read(feed);
     } else {
         WholeFeed feed(text, capacity, name, sink);
-        kernel.read(feed, sink);
+        kernel.read(feed);
     }
 }
