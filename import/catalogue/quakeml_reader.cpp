@@ -152,9 +152,9 @@ public:
         // The first bytes tell the parser the encoding (byte-order mark,
         // UTF-16); the rest goes in pieces.
         size_t got = fill(buffer.get(), 4);
-        using ContextPtr = std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)>;
+        using ContextPtr = std::unique_ptr<xmlParserCtxt, decltype(&free_context)>;
         ContextPtr context(xmlCreatePushParserCtxt(&handler, this, buffer.get(), static_cast<int>(got), nullptr),
-                           &xmlFreeParserCtxt);
+                           &free_context);
         if (!context) throw ImportError(name_ + ": cannot start the XML reader");
         context_ = context.get();
         // No network, no DTD loading and no entity substitution: a file
@@ -181,6 +181,15 @@ public:
     }
 
 private:
+    // The parser and the document libxml2 builds on its own in SAX mode to
+    // keep entity declarations (for expat's behaviour), which freeing the
+    // parser leaves behind.
+    static void free_context(xmlParserCtxtPtr context) {
+        if (context->myDoc != nullptr) xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+        xmlFreeParserCtxt(context);
+    }
+
     bool stopped() const { return failure_ || !xml_error_.empty() || !read_error_.empty(); }
 
     // Fills as much of `buffer` (up to `room` bytes) as the file has; 0 at
