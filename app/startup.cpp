@@ -32,10 +32,12 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
     viewer.catalogue = loader.take_records();
     // A download given as it came loads without a word but shows nothing
     // useful: say so on standard error, with the command that converts it.
-    if (settings.layout_hint != nullptr)
+    if (settings.layout_hint != nullptr) {
         *settings.layout_hint = catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
-    else
+        if (!settings.layout_hint->empty()) return false;
+    } else {
         report_catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
+    }
     if (viewer.quake_count == 0) {
         std::string text = std::string("No earthquake entries in the file named \"") + quake_path + "\"";
         console_write(text.c_str(), 2);

@@ -4,17 +4,20 @@
 
 #include <string>
 
+// How load_viewer_state reports.
+struct LoadSettings {
+    bool quiet = false;  // no "Trying to open" lines (failures are still written)
+    // When set, the import hint for a catalogue in another layout is stored
+    // here instead of written, and loading stops there with false (the
+    // recorder refuses such a catalogue).
+    std::string* layout_hint = nullptr;
+};
+
 // Loads both files into the ViewerState and sets it as the user first sees
 // it: view defaults, the window over the whole catalogue, the day step and
 // the outline's bounds. Writes the loader's lines and, when the catalogue
 // holds no entry, its message; false on any failure. No graphics calls, so
 // the recorder and the benchmarks start from exactly the viewer's state.
-struct LoadSettings {
-    bool quiet = false;  // no "Trying to open" lines (failures are still written)
-    // When set, the import hint for a catalogue in another layout is stored
-    // here instead of written (the recorder refuses such a catalogue).
-    std::string* layout_hint = nullptr;
-};
 bool load_viewer_state(const char* landscape_path, const char* quake_path, const LoadSettings& settings = {});
 
 // Connects GLUT (which takes its own options, such as -display, from argv)

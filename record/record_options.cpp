@@ -157,7 +157,8 @@ std::string usage_text(const CLI::App& app) {
             "event's day plus as many whole steps as fit before that event, and frame k\n"
             "shows the events at T0 + k*STEP <= t < T0 + k*STEP + WINDOW, until a window\n"
             "ends after the last event. The other option defaults to --window 30d or\n"
-            "--step 1d. DURATION is a whole number and a unit: s, m, h or d.\n"
+            "--step 1d; a window shorter than the step leaves the time between windows\n"
+            "out. DURATION is a whole number and a unit: s, m, h or d.\n"
             "\nExit status: 0 done, 1 an input could not be read or the output not written,\n"
             "2 the command line is wrong.\n"
             "\nExamples:\n"
@@ -276,9 +277,6 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
     }
 
     o.real_time = window_given || step_given;
-    if (o.real_time && o.window_seconds < o.step_seconds)
-        return command_line_error("--window must be at least as long as --step, or events between two windows "
-                                  "would never be shown");
     std::string error;
     if (!output_kind_of(o.output_path, is_directory(o.output_path), &o.kind, &error))
         return command_line_error(error);
