@@ -1,4 +1,4 @@
 // sismap: an interactive earthquake-catalogue viewer.
-#include "app/startup.h"
+#include "app/run_viewer.h"
 
 int main(int argc, char** argv) { return run_viewer(argc, argv); }

@@ -1,39 +1,28 @@
-// Start-up sequence of the viewer.
+// Start-up pieces the viewer, the recorder and the benchmarks share: the
+// loaded state, the window and the camera.
 #include "app/startup.h"
 
 #include <GL/glut.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
-#include "app/display_probe.h"
-#include "app/playback_timer.h"
 #include "app/program_constants.h"
 #include "app/viewer_state.h"
 #include "data/console.h"
 #include "data/data_loader.h"
 #include "data/layout_hint.h"
 #include "timeline/time_window.h"
-#include "view/controls.h"
-#include "view/scene.h"
 
 namespace {
 
 constexpr double kEyeHeight = 18.0;  // world units above the drawing plane
 
-void explain_missing_display(const char* display_name) {
-    std::string text = std::string("Cannot open the X display \"") + display_name +
-                       "\": sismap needs a graphical display for its window.";
-    console_write(text.c_str(), 1);
-    console_write("To run it without a screen, start it under a virtual X server, for example:", 1);
-    console_write("  xvfb-run -a sismap landscape.txt data.txt", 2);
-}
-
 }  // namespace
 
-bool load_viewer_state(const char* landscape_path, const char* quake_path) {
+bool load_viewer_state(const char* landscape_path, const char* quake_path, const LoadSettings& settings) {
     DataLoader loader;
+    loader.set_quiet(settings.quiet);
     set_view_defaults();
     if (!loader.load(landscape_path, quake_path)) return false;
 
@@ -43,7 +32,12 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path) {
     viewer.catalogue = loader.take_records();
     // A download given as it came loads without a word but shows nothing
     // useful: say so on standard error, with the command that converts it.
-    report_catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
+    if (settings.layout_hint != nullptr) {
+        *settings.layout_hint = catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
+        if (!settings.layout_hint->empty()) return false;
+    } else {
+        report_catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
+    }
     if (viewer.quake_count == 0) {
         std::string text = std::string("No earthquake entries in the file named \"") + quake_path + "\"";
         console_write(text.c_str(), 2);
@@ -75,36 +69,4 @@ void set_up_camera() {
     // identity, zoom and pan are applied to the vertices themselves.
     gluPerspective(60.0, 1.0, 1.0, 1000.0);
     gluLookAt(viewer.centre_x, viewer.centre_y, kEyeHeight, viewer.centre_x, viewer.centre_y, 0.0, 0.0, 1.0, 0.0);
-}
-
-int run_viewer(int argc, char** argv) {
-    if (argc < 3) {
-        set_view_defaults();
-        console_write("'sismap' must have two valid filenames as parameters", 1);
-        console_write("usage: sismap landscape.txt data.txt", 2);
-        return -1;
-    }
-    if (!load_viewer_state(argv[1], argv[2])) return -1;
-
-    const char* display_name = "";
-    if (!display_available(argc, argv, &display_name)) {
-        explain_missing_display(display_name);
-        return -1;
-    }
-
-    open_viewer_window(&argc, argv);
-    if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
-        console_write("Error: Invalud RGBA colormap size", 1);
-        std::exit(1);
-    }
-
-    glutKeyboardFunc(on_key);
-    glutSpecialFunc(on_special_key);
-    glutDisplayFunc(display_scene);
-    glutIdleFunc(display_scene);
-    glutTimerFunc(kTimerMilliseconds, on_timer, 1);
-
-    set_up_camera();
-    glutMainLoop();
-    return 0;
 }

@@ -15,10 +15,13 @@
 DataLoader::DataLoader() = default;
 
 bool DataLoader::load(const char* landscape_path, const char* quake_path) {
-    std::string line = std::string("Trying to open landscape file: ") + landscape_path;
-    console_write(line.c_str(), 1);
-    line = std::string("Trying to open earthquake file: ") + quake_path;
-    console_write(line.c_str(), 2);
+    std::string line;
+    if (!quiet_) {
+        line = std::string("Trying to open landscape file: ") + landscape_path;
+        console_write(line.c_str(), 1);
+        line = std::string("Trying to open earthquake file: ") + quake_path;
+        console_write(line.c_str(), 2);
+    }
 
     InputSource landscape;
     InputSource quakes;

@@ -25,6 +25,8 @@ public:
     // whatever they held; otherwise writes an open-failure line for each file
     // that could not be opened and reads neither.
     bool load(const char* landscape_path, const char* quake_path);
+    // Leaves the "Trying to open" lines out (a quiet companion program).
+    void set_quiet(bool quiet) { quiet_ = quiet; }
 
     // Reading from text already in memory; `load` feeds the files' bytes here.
     void read_landscape(std::string_view text);
@@ -54,6 +56,7 @@ public:
 
 private:
     OutlineBounds bounds_;
+    bool quiet_ = false;
     int32_t record_count_ = 0;
     int32_t point_count_ = 0;
     std::vector<QuakeRecord> records_;

@@ -1,6 +1,6 @@
-// Frame selection over the viewer's time window. Every change of the window
-// goes through the viewer's own key handler and window operations, so the
-// recorder cannot drift from what the viewer shows.
+// Frame selection over the viewer's time window, or over real time. Every
+// change of the viewer's window goes through its own key handler and window
+// operations, so the recorder cannot drift from what the viewer shows.
 #include "record/frame_plan.h"
 
 #include <algorithm>
@@ -64,4 +64,37 @@ bool plan_frames(const RecordOptions& options, FramePlan* plan, std::string* err
     plan->last = k;
     plan->every = options.every;
     return true;
+}
+
+bool plan_real_time_frames(const RecordOptions& options, RealTimeFrames* frames, FramePlan* plan,
+                           std::string* error) {
+    if (!frames->prepare(viewer.catalogue, options.quake_path, options.window_seconds, options.step_seconds, kMaxFrames, error))
+        return false;
+    viewer.quake_count = static_cast<int32_t>(viewer.catalogue.size());
+    int64_t first = 0;
+    if (options.from_given) {
+        first = frames->first_frame_from(options.from);
+        if (first < 0) {
+            *error = std::string("--from ") + options.from.text() + " is never reached: the last window starts at " +
+                     frames->start_text(frames->last_frame());
+            return false;
+        }
+    }
+    plan->first = first;
+    plan->last = frames->last_frame();
+    plan->every = options.every;
+    return true;
+}
+
+void ViewerPlayback::go_to(int64_t k) {
+    for (; at_ < k; ++at_) step_forward();
+}
+
+std::string ViewerPlayback::dates() const {
+    return std::string(viewer.window_first_date.text()) + " - " + viewer.window_last_date.text();
+}
+
+void RealTimePlayback::go_to(int64_t k) {
+    frames_.entries(k, &viewer.first_index, &viewer.last_index);
+    legend_ = frames_.legend(k);
 }

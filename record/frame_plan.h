@@ -1,12 +1,14 @@
-// Which frames a recording holds. Frames come from the viewer's own time
-// window and keys: frame 0 is the window collapsed as playback starts it,
-// frame k the state after k presses of 'g', and the last frame the step at
-// which the window reaches the catalogue's end.
+// Which frames a recording holds. By default frames come from the viewer's
+// own time window and keys: frame 0 is the window collapsed as playback
+// starts it, frame k the state after k presses of 'g', and the last frame the
+// step at which the window reaches the catalogue's end. In real time
+// (--window, --step) they come from RealTimeFrames instead.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "record/real_time.h"
 #include "record/record_options.h"
 
 // Sets the threshold through the viewer's own threshold key, then the zoom
@@ -41,3 +43,47 @@ inline constexpr int64_t kMaxFrames = 2000000;
 // range (--from, --every), then puts the window back at frame 0. False with
 // a message when --from is never reached or the playback is too long.
 bool plan_frames(const RecordOptions& options, FramePlan* plan, std::string* error);
+
+// Plans the real-time frames: orders the loaded catalogue by time, finds T0,
+// the last frame and the first (--from), with `every` from the options.
+// False with a message when an entry has no real time, --from is never
+// reached or the recording is too long.
+bool plan_real_time_frames(const RecordOptions& options, RealTimeFrames* frames, FramePlan* plan,
+                           std::string* error);
+
+// Puts the ViewerState at frame k, for k growing from 0.
+class FrameSequence {
+public:
+    virtual ~FrameSequence() = default;
+    virtual void go_to(int64_t k) = 0;
+    // The legend's date range to draw in place of the window's dates; null
+    // when the viewer's own legend is right.
+    virtual const char* legend() const = 0;
+    // The dates shown, for the progress bar.
+    virtual std::string dates() const = 0;
+};
+
+// The viewer's playback: presses of 'g' from frame 0, where plan_frames left
+// the window.
+class ViewerPlayback final : public FrameSequence {
+public:
+    void go_to(int64_t k) override;
+    const char* legend() const override { return nullptr; }
+    std::string dates() const override;
+
+private:
+    int64_t at_ = 0;
+};
+
+// Real-time frames: the drawn range and the legend from RealTimeFrames.
+class RealTimePlayback final : public FrameSequence {
+public:
+    explicit RealTimePlayback(const RealTimeFrames& frames) : frames_(frames) {}
+    void go_to(int64_t k) override;
+    const char* legend() const override { return legend_.c_str(); }
+    std::string dates() const override { return legend_; }
+
+private:
+    const RealTimeFrames& frames_;
+    std::string legend_;
+};

@@ -1,14 +1,13 @@
-// Where recorded frames go: one interface for the GIF, MP4 and PNG-folder
-// writers, chosen by the output's kind. Every writer either completes its
-// output or leaves none (the files are written through OutputFile).
+// Where recorded frames go: the one interface of the GIF, MP4 and PNG-folder
+// writers. Every writer either completes its output or leaves none (the
+// files are written through OutputFile). The recorder's start-up picks the
+// writer (record/recording.h).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "record/frame_image.h"
-#include "record/record_options.h"
 
 class FrameSink {
 public:
@@ -23,8 +22,3 @@ public:
     // libraries make on a lost connection, which runs no destructors.
     virtual void abandon() {}
 };
-
-// The writer for an animation kind (Gif, Mp4 or PngFolder), with its output
-// already opened; null with a message naming the output on failure.
-std::unique_ptr<FrameSink> open_frame_sink(OutputKind kind, const std::string& path, int width, int height, int fps,
-                                           std::string* error);

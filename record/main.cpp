@@ -4,30 +4,25 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "app/program_constants.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
-#include "tool/progress_bar.h"
-#include "record/encoding_thread.h"
+#include "record/fit_camera.h"
 #include "record/frame_plan.h"
-#include "record/frame_sink.h"
 #include "record/offscreen_view.h"
 #include "record/png_writer.h"
 #include "record/private_display.h"
+#include "record/real_time.h"
 #include "record/record_options.h"
+#include "record/recording.h"
+#include "view/scene.h"
 
 namespace {
 
 constexpr double kStartTimeout = 20.0;  // seconds for the X server, and again for the window
-
-int report_failure(const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "sismap-record: %s\n", message.c_str());
-    return kExitFailure;
-}
+constexpr double kFitMargin = 0.05;     // of the frame, on each side
 
 // The folder an output file will be written into must exist before any
 // work is done; a frame folder must exist itself.
@@ -51,28 +46,31 @@ bool check_output_place(const RecordOptions& options, std::string* error) {
     return true;
 }
 
-std::string size_text(uint64_t bytes) {
-    char text[32];
-    if (bytes >= 1024 * 1024)
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    else if (bytes >= 1024)
-        std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1024.0);
-    else
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    return text;
+// The viewer's hint for a catalogue in another layout begins with the
+// viewer's name; the recorder says it under its own.
+std::string without_viewer_name(const std::string& hint) {
+    const std::string viewer_name = "sismap: ";
+    return hint.rfind(viewer_name, 0) == 0 ? hint.substr(viewer_name.size()) : hint;
 }
 
-// The animation being written, for abandon_output().
-FrameSink* active_sink = nullptr;
-
-// At exit(): should the X connection be lost while recording, Xlib ends the
-// process from inside a drawing call, and the unfinished output must go.
-void abandon_output() {
-    if (active_sink != nullptr) active_sink->abandon();
-}
-
-std::string window_dates() {
-    return std::string(viewer.window_first_date.text()) + " - " + viewer.window_last_date.text();
+// --fit: the camera that frames the outline and the legend as frame 0
+// draws it (its texts' widths do not change from frame to frame: the
+// font's digits are all one width).
+void fit_view(const FrameSequence& sequence, float start_pan_x, float start_pan_y) {
+    FitContent content;
+    content.min_x = viewer.min_x;
+    content.min_y = viewer.min_y;
+    content.max_x = viewer.max_x;
+    content.max_y = viewer.max_y;
+    content.pan_x = start_pan_x;
+    content.pan_y = start_pan_y;
+    char magnitude[16];
+    format_magnitude_legend(magnitude, sizeof magnitude);
+    content.magnitude_text_pixels = legend_text_pixels(magnitude);
+    const char* legend = sequence.legend();
+    const std::string dates = legend != nullptr ? std::string(legend) : sequence.dates();
+    content.dates_text_pixels = legend_text_pixels(dates.c_str());
+    set_fitted_camera(fit_camera(content, kWindowSize, kFitMargin));
 }
 
 int record_still(const RecordOptions& options) {
@@ -82,46 +80,9 @@ int record_still(const RecordOptions& options) {
     uint64_t size = 0;
     if (!write_png(frame, options.output_path, &error, &size)) return report_failure(error);
     if (!options.quiet)
-        std::fprintf(stderr, "sismap-record: start-up view (%s), %s, written to %s\n", window_dates().c_str(),
-                     size_text(size).c_str(), options.output_path.c_str());
-    return kExitOk;
-}
-
-int record_animation(const RecordOptions& options, const FramePlan& plan) {
-    std::string error;
-    std::unique_ptr<FrameSink> sink =
-        open_frame_sink(options.kind, options.output_path, kWindowSize, kWindowSize, options.fps, &error);
-    if (!sink) return report_failure(error);
-    static const bool registered = std::atexit(abandon_output) == 0;
-    (void)registered;
-    active_sink = sink.get();
-    struct Forget {
-        ~Forget() { active_sink = nullptr; }
-    } forget;
-
-    const uint64_t total = static_cast<uint64_t>(plan.kept_count());
-    uint64_t written = 0;
-    ProgressBar progress(!options.quiet && stderr_is_terminal());
-    {
-        EncodingThread encoder(*sink);
-        FrameImage frame;
-        for (int64_t k = 0; k <= plan.last; ++k) {
-            if (k > 0) step_forward();
-            if (!plan.keeps(k)) continue;
-            read_frame(&frame);
-            if (!encoder.submit(frame, &error)) return report_failure(error);
-            ++written;
-            progress.update(written, total, window_dates());
-        }
-        if (!encoder.drain(&error)) return report_failure(error);
-    }
-    if (!sink->finish(&error)) return report_failure(error);
-    progress.finish();
-    if (!options.quiet) {
-        std::fprintf(stderr, "sismap-record: %llu frames (%.2f s at %d fps), %s, written to %s\n",
-                     static_cast<unsigned long long>(written), static_cast<double>(written) / options.fps, options.fps,
-                     size_text(sink->bytes_written()).c_str(), options.output_path.c_str());
-    }
+        std::fprintf(stderr, "sismap-record: start-up view (%s - %s), %s, written to %s\n",
+                     viewer.window_first_date.text(), viewer.window_last_date.text(), size_text(size).c_str(),
+                     options.output_path.c_str());
     return kExitOk;
 }
 
@@ -137,10 +98,30 @@ int main(int argc, char** argv) {
     std::string error;
     if (!check_output_place(options, &error)) return report_failure(error);
 
-    if (!load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str())) return kExitFailure;
+    // A download given as it came would record nonsense: refuse it, naming
+    // the command that converts it.
+    LoadSettings load;
+    load.quiet = options.quiet;
+    std::string layout_hint;
+    load.layout_hint = &layout_hint;
+    const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
+    if (!layout_hint.empty()) return report_failure(without_viewer_name(layout_hint));
+    if (!loaded) return kExitFailure;
+    const float start_pan_x = viewer.pan_x;
+    const float start_pan_y = viewer.pan_y;
     apply_view_options(options);
+
     FramePlan plan;
-    if (options.kind != OutputKind::Still && !plan_frames(options, &plan, &error)) return report_failure(error);
+    RealTimeFrames real_time;
+    ViewerPlayback playback;
+    RealTimePlayback real_time_playback(real_time);
+    FrameSequence& sequence = options.real_time ? static_cast<FrameSequence&>(real_time_playback) : playback;
+    if (options.kind != OutputKind::Still) {
+        const bool planned = options.real_time ? plan_real_time_frames(options, &real_time, &plan, &error)
+                                               : plan_frames(options, &plan, &error);
+        if (!planned) return report_failure(error);
+        sequence.go_to(0);
+    }
 
     // Always a private server, never the user's display: the same software
     // renderer, screen and visual on every machine, no window manager, and
@@ -148,10 +129,17 @@ int main(int argc, char** argv) {
     PrivateDisplay display;
     if (!display.start(kWindowSize, kWindowSize, kStartTimeout, &error)) return report_failure(error);
     int status = kExitFailure;
-    if (open_offscreen_view(display.name(), kStartTimeout, &error))
-        status = options.kind == OutputKind::Still ? record_still(options) : record_animation(options, plan);
-    else
+    if (open_offscreen_view(display.name(), kStartTimeout, &error)) {
+        if (options.fit) fit_view(sequence, start_pan_x, start_pan_y);
+        if (options.kind == OutputKind::Still) {
+            status = record_still(options);
+        } else {
+            const DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
+            status = record_animation(options, plan, sequence, draw, kWindowSize, kWindowSize);
+        }
+    } else {
         report_failure(error);
+    }
     set_status_if_display_lost(status);
     close_offscreen_view();
     display.stop();

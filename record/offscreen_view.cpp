@@ -6,6 +6,9 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
+#include <GL/glu.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -85,10 +88,13 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
     return true;
 }
 
-void read_frame(FrameImage* image) {
+void read_frame(FrameImage* image, const char* legend) {
     const int size = kWindowSize;
     if (image->width != size || image->height != size) *image = FrameImage(size, size);
-    draw_scene();
+    if (legend != nullptr)
+        draw_scene(legend);
+    else
+        draw_scene();
     const size_t row_bytes = static_cast<size_t>(size) * 3;
     read_buffer.resize(row_bytes * size);
     glReadBuffer(GL_BACK);
@@ -96,6 +102,19 @@ void read_frame(FrameImage* image) {
     glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, read_buffer.data());
     for (int y = 0; y < size; ++y)
         std::memcpy(image->pixel(0, y), &read_buffer[row_bytes * static_cast<size_t>(size - 1 - y)], row_bytes);
+}
+
+int legend_text_pixels(const char* text) {
+    return glutBitmapLength(GLUT_BITMAP_HELVETICA_18, reinterpret_cast<const unsigned char*>(text));
+}
+
+void set_fitted_camera(const CameraPlace& place) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The viewer's field of view and aspect; the clipping planes follow the
+    // eye so that a large region stays between them.
+    gluPerspective(60.0, 1.0, std::min(1.0, place.eye_height / 2.0), std::max(1000.0, 2.0 * place.eye_height));
+    gluLookAt(place.centre_x, place.centre_y, place.eye_height, place.centre_x, place.centre_y, 0.0, 0.0, 1.0, 0.0);
 }
 
 void close_offscreen_view() {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "record/fit_camera.h"
 #include "record/frame_image.h"
 
 // Initialises GLUT on `display_name`, creates the window, waits (at most
@@ -13,8 +14,15 @@
 bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error);
 
 // Draws the current ViewerState into the back buffer and reads it into
-// `image`, top row first.
-void read_frame(FrameImage* image);
+// `image`, top row first; with `legend`, that is the legend's date range.
+void read_frame(FrameImage* image, const char* legend = nullptr);
+
+// Width in pixels of `text` in the legend's font; once the view is open.
+int legend_text_pixels(const char* text);
+
+// Looks straight down from `place` instead of the viewer's own camera
+// (--fit); once the view is open.
+void set_fitted_camera(const CameraPlace& place);
 
 // Destroys the window and closes GLUT's connection; call before the X
 // server goes, or the graphics libraries' own clean-up at exit would find

@@ -25,7 +25,6 @@ public:
 
     // ":N", once started.
     const std::string& name() const { return name_; }
-    pid_t pid() const { return pid_; }
 
 private:
     std::string name_;

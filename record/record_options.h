@@ -2,8 +2,8 @@
 // and how the view is set. Parsing and checking only; nothing is opened.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "calendar/calendar_date.h"
 
@@ -28,9 +28,16 @@ struct RecordOptions {
     float pan_y = 0.0f;
     int every = 1;
     bool from_given = false;
-    CalendarDate from;  // compared with the window's first date
+    CalendarDate from;  // compared with the window's first date (at 00:00 UTC in real time)
     int fps = 20;
     bool quiet = false;
+    bool fit = false;  // frame the outline and the legend whole
+
+    // Real time (--window or --step given): frames step through UTC instants
+    // instead of the viewer's days. Both in seconds.
+    bool real_time = false;
+    int64_t window_seconds = 30 * 86400;
+    int64_t step_seconds = 86400;
 };
 
 // Outcome of parsing: run with `options`, or stop with `exit_code` after
@@ -49,17 +56,9 @@ inline constexpr int kExitFailure = 1;      // unreadable input, failed output
 inline constexpr int kExitCommandLine = 2;  // the command line itself is wrong
 
 // Parses argv (argv[0] is the program's name). Everything that can be judged
-// from the text alone is checked here; the output's folder is checked too,
-// since that needs only a stat.
+// from the text alone is checked here, and whether OUTPUT names a directory.
 ParseResult parse_record_options(int argc, const char* const* argv);
 
 // The kind OUTPUT's form asks for, or false with a message when none fits.
 // `is_directory` tells whether the path names an existing directory.
 bool output_kind_of(const std::string& path, bool is_directory, OutputKind* kind, std::string* error);
-
-// Strict readers for option values; false with a message naming the option.
-bool parse_min_magnitude(const std::string& text, int* value, std::string* error);
-bool parse_zoom(const std::string& text, float* value, std::string* error);
-bool parse_pan(const std::string& text, float* dx, float* dy, std::string* error);
-bool parse_positive(const std::string& option, const std::string& text, int max, int* value, std::string* error);
-bool parse_day(const std::string& text, CalendarDate* day, std::string* error);

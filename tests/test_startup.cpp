@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/playback_timer.h"
+#include "app/run_viewer.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
 #include "tests/gl_recorder.h"

@@ -70,6 +70,15 @@ void draw_outline(const ViewTransform& view) {
 }  // namespace
 
 void draw_scene() {
+    // snprintf cuts a text that does not fit and always terminates.
+    char dates_text[24];
+    if (std::snprintf(dates_text, sizeof dates_text, "%.*s - %.*s", kDateTextLimit,
+                      viewer.window_first_date.text(), kDateTextLimit, viewer.window_last_date.text()) < 0)
+        dates_text[0] = '\0';
+    draw_scene(dates_text);
+}
+
+void draw_scene(const char* dates_text) {
     const ViewTransform view = current_view();
 
     // Legend strip corners: 0.2 below the outline's lowest y to 0.5 above
@@ -88,16 +97,8 @@ void draw_scene() {
     draw_marks(view);
     draw_outline(view);
 
-    // Legend texts; snprintf cuts a text that does not fit (a threshold
-    // outside -9..99) and always terminates.
     char magnitude_text[16];
-    char dates_text[24];
-    if (std::snprintf(magnitude_text, sizeof magnitude_text, "Magnitude >= %1d",
-                      static_cast<int>(truncate_to_int32(viewer.min_magnitude))) < 0)
-        magnitude_text[0] = '\0';
-    if (std::snprintf(dates_text, sizeof dates_text, "%.*s - %.*s", kDateTextLimit,
-                      viewer.window_first_date.text(), kDateTextLimit, viewer.window_last_date.text()) < 0)
-        dates_text[0] = '\0';
+    format_magnitude_legend(magnitude_text, sizeof magnitude_text);
 
     glColor3f(0.0f, 0.0f, 0.0f);
     glBegin(GL_QUADS);
@@ -110,6 +111,12 @@ void draw_scene() {
     glColor3f(1.0f, 0.0f, 0.0f);
     draw_text(text_x, text_y, magnitude_text);
     draw_text(dates_x, text_y, dates_text);
+}
+
+void format_magnitude_legend(char* text, size_t size) {
+    // snprintf cuts a threshold outside -9..99 and always terminates.
+    if (std::snprintf(text, size, "Magnitude >= %1d", static_cast<int>(truncate_to_int32(viewer.min_magnitude))) < 0)
+        text[0] = '\0';
 }
 
 void display_scene() {

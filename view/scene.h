@@ -2,6 +2,7 @@
 // the legend.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // GLUT display and idle callback: draws the frame into the back buffer and
@@ -11,6 +12,13 @@ void display_scene();
 // The whole frame from the ViewerState into the current draw buffer, without
 // showing it; the recorder reads the pixels from there.
 void draw_scene();
+// The same frame with `dates_text` as the legend's date range (the
+// recorder's real-time frames, which show instants the window's dates do not).
+void draw_scene(const char* dates_text);
+
+// The legend's magnitude text for the present threshold, into `text` of
+// `size` bytes (16 hold any).
+void format_magnitude_legend(char* text, size_t size);
 
 // Writes `text` in GLUT's 18-point Helvetica starting at (x, y) in world
 // coordinates, in the current colour.

@@ -6,6 +6,7 @@
 
 #include "import/catalogue/catalogue_writer.h"
 #include "import/selection_options.h"
+#include "tool/text_basics.h"
 
 std::string import_summary(const ImportCounts& counts, const std::string& source) {
     // Repeats only happen where answers to queries meet; a file has none.
@@ -17,6 +18,26 @@ std::string import_summary(const ImportCounts& counts, const std::string& source
            std::to_string(counts.below_min_magnitude) + " below --min-mag, " + std::to_string(counts.outside_time) +
            " outside --from/--to, " + std::to_string(counts.outside_region) + " outside --region, " +
            std::to_string(counts.bad) + " bad rows skipped";
+}
+
+// When the events span less than the viewer's 30-day window, playing them
+// shows them all at once; a real-time recording sized to the span shows
+// them unfold (some 150 to 300 frames). Empty when the span is longer.
+std::string short_span_hint(const std::vector<QuakeEvent>& events, const OutputFile& output) {
+    constexpr int64_t kDayUs = int64_t{86400} * 1000000;
+    if (events.empty()) return std::string();
+    const int64_t span = events.back().time_us - events.front().time_us;
+    if (span >= 30 * kDayUs) return std::string();
+    const char* sizes = span <= kDayUs ? "--window 1h --step 5m"
+                        : span <= 3 * kDayUs ? "--window 6h --step 15m"
+                        : span <= 10 * kDayUs ? "--window 1d --step 1h"
+                                               : "--window 3d --step 3h";
+    char days[32];
+    std::snprintf(days, sizeof days, "%.1f", static_cast<double>(span) / kDayUs);
+    return std::string("sismap-import: these events span ") + days +
+           " days, less than the viewer's 30-day window, so playing them shows them all at once; to watch them "
+           "unfold, record them in real time: sismap-record " + sizes + " OUTLINE " +
+           (output.is_standard_output() ? std::string("CATALOGUE") : shell_word(output.path())) + " OUT.mp4";
 }
 
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
@@ -42,6 +63,10 @@ int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& count
         std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
         return 1;
     }
-    if (!quiet) std::fprintf(stderr, "%s\n", import_summary(counts, source).c_str());
+    if (!quiet) {
+        std::fprintf(stderr, "%s\n", import_summary(counts, source).c_str());
+        const std::string hint = short_span_hint(events, output);
+        if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
+    }
     return 0;
 }

@@ -14,9 +14,15 @@
 // says what was read (a layout name, or the service and its queries).
 std::string import_summary(const ImportCounts& counts, const std::string& source);
 
+// The line that follows the summary when the sorted `events` span less than
+// the viewer's 30-day window: playing them shows them all at once, and a
+// sismap-record command sized to the span shows them unfold. Empty otherwise.
+std::string short_span_hint(const std::vector<QuakeEvent>& events, const OutputFile& output);
+
 // Sorts `events`, writes them to the opened `output` and commits it; then,
-// unless `quiet`, prints the summary on standard error. No event kept is a
-// failure: the summary and which selection removed them, nothing written. Returns the exit
+// unless `quiet`, prints the summary on standard error, and the short-span
+// hint when there is one. No event kept is a failure: the summary and which
+// selection removed them, nothing written. Returns the exit
 // status: 0, or 1 after saying on standard error what failed (the target is
 // then left as it was).
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,

@@ -392,6 +392,154 @@ class WithoutDisplayTest(unittest.TestCase):
         self.assertNoProcessLeft()
 
 
+def write_lines(path, lines):
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+def outline_bounds(path):
+    """min_x, min_y, max_x, max_y of a landscape file (lat,lon lines)."""
+    with open(path) as f:
+        points = [tuple(int(v) for v in line.split(",")[:2]) for line in f.read().split("\n")[1:] if line]
+    return (min(p[1] for p in points), min(p[0] for p in points), max(p[1] for p in points),
+            max(p[0] for p in points))
+
+
+def mark_pixel(bounds, longitude, latitude):
+    """Column and row of a mark's centre under the viewer's camera at the
+    start-up view: 18 units above the outline's centre, 60 degrees, the
+    outline drawn 0.6 up."""
+    side = 2 * 18 * math.tan(math.radians(30))
+    centre_x, centre_y = (bounds[0] + bounds[2]) / 2.0, (bounds[1] + bounds[3]) / 2.0
+    return (round((longitude - centre_x) / side * harness.WINDOW_SIZE + harness.WINDOW_SIZE / 2),
+            round(harness.WINDOW_SIZE / 2 - (latitude + 0.6 - centre_y) / side * harness.WINDOW_SIZE))
+
+
+def has_mark_at(frame, column, row):
+    """A magnitude-5 mark's colour (red, green 0.6, no blue) near the pixel."""
+    for y in range(row - 2, row + 3):
+        for x in range(column - 2, column + 3):
+            i = (y * frame.width + x) * 3
+            r, g, b = frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]
+            if r > 200 and 100 < g < 210 and b < 60:
+                return True
+    return False
+
+
+def lit_box(frame, test=lambda r, g, b: r or g or b):
+    """(left, top, right, bottom) of the pixels that pass `test`, or None."""
+    columns, rows = [], []
+    for y in range(frame.height):
+        for x in range(frame.width):
+            i = (y * frame.width + x) * 3
+            if test(frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]):
+                columns.append(x)
+                rows.append(y)
+    return (min(columns), min(rows), max(columns), max(rows)) if columns else None
+
+
+class RealTimeAndFitTest(unittest.TestCase):
+    """--window/--step frames against the window rule, computed here with
+    Python's own calendar, and --fit framing whole outlines and legends."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="sismap-record-e2e-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def test_each_mark_is_in_exactly_the_frames_whose_window_holds_it(self):
+        import datetime
+        utc = datetime.timezone.utc
+        # Across the leap day, on window edges and a hundredth before them,
+        # one entry out of order; each at its own place, a degree apart.
+        times = ["2024-02-28 22:30:00.00", "2024-02-28 23:00:00.00", "2024-02-28 23:59:59.99",
+                 "2024-02-29 00:00:00.00", "2024-02-29 23:59:59.99", "2024-02-29 05:17:42.50",
+                 "2024-03-01 00:00:00.00", "2024-03-01 01:00:00.01", "2024-03-01 02:59:59.99",
+                 "2024-03-01 03:00:00.00", "2024-03-01 07:45:00.00"]
+        events = []
+        for n, text in enumerate(times):
+            when = datetime.datetime.strptime(text, "%Y-%m-%d %H:%M:%S.%f").replace(tzinfo=utc)
+            events.append((when, 34.0 + (n // 6) * 2.0, -123.0 + (n % 6) * 1.5))
+        catalogue = write_lines(os.path.join(self.work, "sequence.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude"] + [
+            "%d,%02d,%02d,%02d%02d%02d.%02d,%.1f,%.1f,5.0" % (
+                w.year, w.month, w.day, w.hour, w.minute, w.second, w.microsecond // 10000, lat, lon)
+            for w, lat, lon in events])
+        window, step = datetime.timedelta(hours=3), datetime.timedelta(minutes=90)
+        first, last = min(e[0] for e in events), max(e[0] for e in events)
+        midnight = first.replace(hour=0, minute=0, second=0, microsecond=0)
+        t0 = midnight + ((first - midnight) // step) * step
+        last_k = 0
+        while t0 + last_k * step + window <= last:
+            last_k += 1
+        folder = os.path.join(self.work, "frames") + "/"
+        os.mkdir(folder)
+        record(["--window", "3h", "--step", "90m", OUTLINE, catalogue, folder])
+        self.assertEqual(frame_count(folder), last_k + 1)
+        bounds = outline_bounds(OUTLINE)
+        for k in range(last_k + 1):
+            frame = read_image(frame_path(folder, k))
+            start = t0 + k * step
+            for n, (when, lat, lon) in enumerate(events):
+                with self.subTest(frame=k, event=times[n]):
+                    self.assertEqual(has_mark_at(frame, *mark_pixel(bounds, lon, lat)),
+                                     start <= when < start + window)
+
+    def check_fitted(self, outline, catalogue):
+        still = os.path.join(self.work, "fit.png")
+        record(["--fit", outline, catalogue, still])
+        frame = read_image(still)
+        size = harness.WINDOW_SIZE
+        drawn = lit_box(frame)
+        # Everything inside the 5% margin, and the larger side filling the rest.
+        band = int(size * 0.04)
+        self.assertGreaterEqual(min(drawn[0], drawn[1]), band, drawn)
+        self.assertLessEqual(max(drawn[2], drawn[3]), size - 1 - band, drawn)
+        self.assertGreater(max(drawn[2] - drawn[0], drawn[3] - drawn[1]), size * 0.85, drawn)
+        # The legend: the magnitude text at the outline's left edge, the
+        # dates far to its right.
+        outline_box = lit_box(frame, lambda r, g, b: r == g == b == 255)
+        legend = lit_box(frame, lambda r, g, b: r > 200 and g < 40 and b < 40)
+        self.assertIsNotNone(legend)
+        self.assertLessEqual(abs(legend[0] - outline_box[0]), 3, (legend, outline_box))
+        self.assertGreater(legend[2] - legend[0], 150, legend)
+        return frame
+
+    def test_fit_frames_a_world_box_and_a_small_region_whole(self):
+        catalogue = write_lines(os.path.join(self.work, "quakes.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude",
+            "2024,03,01,120000.00,11.0,21.5,5.0", "2024,03,02,120000.00,11.5,22.0,4.0"])
+        world = write_lines(os.path.join(self.work, "world.txt"),
+                            ["lat,lon", "-90,-180", "90,-180", "90,180", "-90,180"])
+        small = write_lines(os.path.join(self.work, "small.txt"), ["lat,lon", "10,20", "12,20", "12,23", "10,23"])
+        self.check_fitted(world, catalogue)
+        self.check_fitted(small, catalogue)
+        # Without --fit the world box runs off the frame, its legend with it.
+        still = os.path.join(self.work, "unfitted.png")
+        record([world, catalogue, still])
+        self.assertIsNone(lit_box(read_image(still), lambda r, g, b: r > 200 and g < 40 and b < 40))
+
+    def test_a_raw_download_is_refused_and_quiet_is_quiet(self):
+        raw = write_lines(os.path.join(self.work, "query.csv"), [
+            "time,latitude,longitude,depth,mag,magType,nst,gap,dmin,rms,net,id",
+            "2018-03-03T12:00:00.000Z,35.1,-118.2,5.0,4.4,ml,20,40,0.1,0.2,ci,ci1",
+            "2018-03-02T12:00:00.000Z,35.2,-118.3,5.0,3.4,ml,20,40,0.1,0.2,ci,ci2"])
+        out = os.path.join(self.work, "out")
+        os.mkdir(out)
+        run = record([OUTLINE, raw, os.path.join(out, "x.gif")], check=False)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("sismap-record: %s is not in the viewer's catalogue layout" % raw, run.stderr.decode())
+        self.assertIn("convert it with: sismap-import catalogue %s " % raw, run.stderr.decode())
+        self.assertEqual(os.listdir(out), [])
+        # --quiet: nothing at all on either stream; without it, one frame is "1 frame".
+        one_day = write_lines(os.path.join(self.work, "day.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude", "2018,03,03,120000.00,35.1,-118.2,4.4"])
+        quiet = record(["--quiet", OUTLINE, one_day, os.path.join(out, "q.gif")])
+        self.assertEqual((quiet.stdout, quiet.stderr), (b"", b""))
+        loud = record([OUTLINE, one_day, os.path.join(out, "l.gif")])
+        self.assertIn("sismap-record: 1 frame (0.05 s at 20 fps)", loud.stderr.decode())
+
+
 if __name__ == "__main__":
     if len(sys.argv) < 3:
         sys.exit("usage: test_record.py PATH_TO_SISMAP_RECORD PATH_TO_SISMAP")

@@ -140,7 +140,10 @@ TEST_F(CommandTest, ImportsFilesAndStandardStreams) {
     EXPECT_EQ(file.out, "");
     EXPECT_EQ(file.err,
               "sismap-import: read 10 events (QuakeML), kept 7; dropped 1 not earthquakes, 2 without a magnitude "
-              "above 0, 0 below --min-mag, 0 outside --from/--to, 0 outside --region, 0 bad rows skipped\n");
+              "above 0, 0 below --min-mag, 0 outside --from/--to, 0 outside --region, 0 bad rows skipped\n"
+              "sismap-import: these events span 6.9 days, less than the viewer's 30-day window, so playing them "
+              "shows them all at once; to watch them unfold, record them in real time: sismap-record --window 1d "
+              "--step 1h OUTLINE " + output_ + " OUT.mp4\n");
 
     const Outcome piped = run({"catalogue", "--quiet", "-", "-"}, read_test_file("week.csv"));
     EXPECT_EQ(piped.status, 0) << piped.err;

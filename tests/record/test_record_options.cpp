@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_constants.h"
 #include "version.h"
 #include "record/record_options.h"
 #include "tests/test_support.h"
@@ -47,17 +46,23 @@ TEST(RecordOptions, EveryOptionIsRead) {
     EXPECT_TRUE(o.quiet);
 }
 
-TEST(RecordOptions, DefaultsAreThoseOfTheViewer) {
-    const ParseResult r = parse({"l.txt", "q.txt", "out.gif"});
-    ASSERT_TRUE(r.run);
-    EXPECT_EQ(r.options.min_magnitude, 0);
-    EXPECT_FALSE(r.options.zoom_given);
-    EXPECT_EQ(r.options.pan_x, 0.0f);
-    EXPECT_EQ(r.options.pan_y, 0.0f);
-    EXPECT_EQ(r.options.every, 1);
-    EXPECT_FALSE(r.options.from_given);
-    EXPECT_EQ(r.options.fps, 1000 / kTimerMilliseconds);
-    EXPECT_FALSE(r.options.quiet);
+TEST(RecordOptions, WindowOrStepSwitchesToRealTimeWithTheOtherDefaulted) {
+    EXPECT_FALSE(parse({"l.txt", "q.txt", "out.gif"}).options.real_time);
+    struct Case {
+        std::vector<std::string> args;
+        int64_t window, step;
+    };
+    for (const Case& c : {Case{{"--window", "6h"}, 6 * 3600, 86400}, Case{{"--step", "10m"}, 30 * 86400, 600},
+                          Case{{"--window", "90m", "--step", "45s"}, 5400, 45},
+                          Case{{"--step", "2d", "--window", "1d"}, 86400, 2 * 86400}}) {
+        std::vector<std::string> args = c.args;
+        for (const char* positional : {"l.txt", "q.txt", "out.gif"}) args.push_back(positional);
+        const ParseResult r = parse(args);
+        ASSERT_TRUE(r.run) << r.text;
+        EXPECT_TRUE(r.options.real_time);
+        EXPECT_EQ(r.options.window_seconds, c.window) << c.args[0];
+        EXPECT_EQ(r.options.step_seconds, c.step) << c.args[0];
+    }
 }
 
 TEST(RecordOptions, OutputKindComesFromTheEnding) {
@@ -89,8 +94,12 @@ TEST(RecordOptions, AcceptedValues) {
     for (const std::string p : {"0,0", "-1.5,2", "1e1,-1e1", ".5,.5"}) EXPECT_TRUE(parse_option("--pan", p).run) << p;
     for (const std::string n : {"1", "7", "1000000"}) EXPECT_TRUE(parse_option("--every", n).run) << n;
     for (const std::string n : {"1", "20", "50"}) EXPECT_TRUE(parse_option("--fps", n).run) << n;
-    for (const std::string d : {"2001-01-01", "2001/12/31", "2004-02-29", "1-1-1", "2001-1-5"})
+    for (const std::string d : {"2001-01-01", "2001/12/31", "2004-02-29", "2000-02-29", "1-1-1", "2001-1-5"})
         EXPECT_TRUE(parse_option("--from", d).run) << d;
+    for (const std::string d : {"1s", "90m", "6h", "30d", "100000d"}) {
+        EXPECT_TRUE(parse_option("--window", d).run) << d;
+        EXPECT_TRUE(parse_option("--step", d).run) << d;
+    }
 }
 
 TEST(RecordOptions, RefusedValuesNameTheirOptionAndExitWith2) {
@@ -104,8 +113,10 @@ TEST(RecordOptions, RefusedValuesNameTheirOptionAndExitWith2) {
         {"--pan", {"1", "1,", ",1", "a,b", "1,2,3", "nan,0", "2e6,0", ""}},
         {"--every", {"0", "-1", "1.5", "", "1000001", "99999999999"}},
         {"--fps", {"0", "51", "-20", "20.0", "x"}},
-        {"--from", {"2001-13-01", "2001-00-10", "2001-02-29", "2001-04-31", "2001-01", "2001-01-01x", "20010101",
-                    "2001-01/01", "", "-2001-01-01", "+2001-01-01"}},
+        {"--from", {"2001-13-01", "2001-00-10", "2001-02-29", "1900-02-29", "2001-04-31", "2001-01", "2001-01-01x",
+                    "20010101", "2001-01/01", "", "-2001-01-01", "+2001-01-01", "2001-+1-01"}},
+        {"--window", {"0d", "6", "h", "-1h", "+1h", "1.5h", "1w", "6H", " 6h", "6h ", "100001d", ""}},
+        {"--step", {"0s", "1 d", "0x10m", "99999999999999999999s"}},
     };
     for (const Case& c : cases) {
         for (const std::string& value : c.values) {
@@ -138,7 +149,8 @@ TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
     EXPECT_EQ(help.exit_code, kExitOk);
     EXPECT_FALSE(help.text_is_error);
     for (const char* part : {"LANDSCAPE QUAKES OUTPUT", "--min-mag", "--zoom", "--pan", "--every", "--from", "--fps",
-                             "--quiet", "--version", ".gif", ".mp4", ".png", "frame-00000.png", "Exit status"})
+                             "--quiet", "--version", "--window", "--step", "--fit", ".gif", ".mp4", ".png",
+                             "frame-00000.png", "Exit status"})
         EXPECT_NE(help.text.find(part), std::string::npos) << part;
 
     const ParseResult version = parse({"--version", "ignored"});
