@@ -32,7 +32,7 @@ SAMPLES = os.path.join(os.path.dirname(os.path.dirname(HERE)), "samples")
 # The binary under memcheck on a software renderer is slow: every wait is long
 # but bounded.
 WINDOW_TIMEOUT = 120.0
-FRAME_TIMEOUT = 60.0
+FRAME_TIMEOUT = 180.0
 EXIT_TIMEOUT = 120.0
 
 
