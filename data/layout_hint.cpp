@@ -76,7 +76,7 @@ std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
         return std::string();
     }
     const std::string path = quake_path;
-    return "sismap: " + path + " is not in the viewer's catalogue layout (" + seen +
+    return path + " is not in the viewer's catalogue layout (" + seen +
            "); convert it with: sismap-import catalogue " + shell_word(path) + " " +
            shell_word(converted_name(path));
 }
@@ -84,5 +84,5 @@ std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
 void report_catalogue_layout_hint(const char* quake_path, std::string_view head,
                                   const std::vector<QuakeRecord>& records) {
     const std::string hint = catalogue_layout_hint(quake_path, head, records);
-    if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
+    if (!hint.empty()) std::fprintf(stderr, "sismap: %s\n", hint.c_str());
 }

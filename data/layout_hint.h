@@ -13,11 +13,13 @@
 // The hint for a catalogue whose file starts with `head` (its first bytes)
 // and which loaded as `records`; empty when nothing is plainly wrong: a
 // GeoJSON or XML file, ISO 8601 times in the first two lines, or dates that
-// run backwards (newest first).
+// run backwards (newest first). The text names no program: each program
+// says it under its own name.
 std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
                                   const std::vector<QuakeRecord>& records);
 
-// Writes the hint, if any, as one line on standard error. `head` is what the
+// Writes the hint, if any, as one line on standard error under the viewer's
+// name. `head` is what the
 // loader already read: the file is never opened a second time, so a pipe
 // given as the catalogue is read once.
 void report_catalogue_layout_hint(const char* quake_path, std::string_view head,

@@ -46,13 +46,6 @@ bool check_output_place(const RecordOptions& options, std::string* error) {
     return true;
 }
 
-// The viewer's hint for a catalogue in another layout begins with the
-// viewer's name; the recorder says it under its own.
-std::string without_viewer_name(const std::string& hint) {
-    const std::string viewer_name = "sismap: ";
-    return hint.rfind(viewer_name, 0) == 0 ? hint.substr(viewer_name.size()) : hint;
-}
-
 // --fit: the camera that frames the outline and the legend as frame 0
 // draws it (its texts' widths do not change from frame to frame: the
 // font's digits are all one width).
@@ -105,7 +98,7 @@ int main(int argc, char** argv) {
     std::string layout_hint;
     load.layout_hint = &layout_hint;
     const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
-    if (!layout_hint.empty()) return report_failure(without_viewer_name(layout_hint));
+    if (!layout_hint.empty()) return report_failure(layout_hint);
     if (!loaded) return kExitFailure;
     const float start_pan_x = viewer.pan_x;
     const float start_pan_y = viewer.pan_y;

@@ -84,12 +84,8 @@ bool read_stats_events(const std::string& path, const Selection& selection, bool
     std::vector<QuakeRecord> records;
     if (!read_records(path, &head, &records, error)) return false;
 
-    std::string hint = catalogue_layout_hint(path.c_str(), head, records);
-    if (!hint.empty()) {
-        // The viewer's wording, without the viewer's name in front.
-        *error = hint.substr(hint.find(": ") + 2);
-        return false;
-    }
+    *error = catalogue_layout_hint(path.c_str(), head, records);
+    if (!error->empty()) return false;
     // The importer writes the last event twice, for the viewer to draw it.
     if (records.size() >= 2 && same_event(records[records.size() - 1], records[records.size() - 2]))
         records.pop_back();

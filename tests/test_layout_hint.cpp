@@ -33,7 +33,7 @@ std::vector<QuakeRecord> load(const std::string& text) {
 
 TEST(LayoutHint, DataCentreDownloadsAreNamedWithTheCommandThatConvertsThem) {
     EXPECT_EQ(catalogue_layout_hint("query.csv", kUsgsHead, load(kUsgsHead)),
-              "sismap: query.csv is not in the viewer's catalogue layout (ISO 8601 times such as 2019-07-06T03:19 in "
+              "query.csv is not in the viewer's catalogue layout (ISO 8601 times such as 2019-07-06T03:19 in "
               "its first lines); convert it with: sismap-import catalogue query.csv query-sismap.txt");
     EXPECT_NE(catalogue_layout_hint("my quakes", "\xEF\xBB\xBF{\"type\":\"FeatureCollection\"", {})
                   .find("(it starts like a GeoJSON feed); convert it with: sismap-import catalogue 'my quakes' "
@@ -87,7 +87,7 @@ TEST(LayoutHint, StartUpWritesItOnStandardErrorOnly) {
         if (quakes == good) {
             EXPECT_EQ(err, "");
         } else {
-            EXPECT_EQ(err, catalogue_layout_hint(quakes.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
+            EXPECT_EQ(err, "sismap: " + catalogue_layout_hint(quakes.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
         }
     }
     reset_program_state();
@@ -126,7 +126,7 @@ TEST(LayoutHint, ACatalogueFromAPipeIsReadOnce) {
     ASSERT_TRUE(finished) << "start-up blocked on the catalogue pipe";
     EXPECT_TRUE(loaded);
     EXPECT_EQ(viewer.quake_count, 2);
-    EXPECT_EQ(err, catalogue_layout_hint(fifo.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
+    EXPECT_EQ(err, "sismap: " + catalogue_layout_hint(fifo.c_str(), kUsgsHead, load(kUsgsHead)) + "\n");
     reset_program_state();
 }
 

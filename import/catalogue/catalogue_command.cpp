@@ -34,11 +34,7 @@ int run(const Options& options, const Selection& selection) {
                                                                     {"geojson", CatalogueFormat::geojson},
                                                                     {"quakeml", CatalogueFormat::quakeml}};
     OutputFile output;
-    std::string error;
-    if (!output.open(options.output, &error)) {
-        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
-        return 1;
-    }
+    if (!open_import_output(output, options.output)) return 1;
     ImportCounts counts;
     std::vector<QuakeEvent> events;
     try {

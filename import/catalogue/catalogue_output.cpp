@@ -8,6 +8,13 @@
 #include "import/selection_options.h"
 #include "tool/text_basics.h"
 
+bool open_import_output(OutputFile& output, const std::string& path) {
+    std::string error;
+    if (output.open(path, &error)) return true;
+    std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
+    return false;
+}
+
 std::string import_summary(const ImportCounts& counts, const std::string& source) {
     // Repeats only happen where answers to queries meet; a file has none.
     const std::string repeated =

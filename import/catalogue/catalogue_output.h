@@ -10,6 +10,10 @@
 #include "import/import_types.h"
 #include "tool/output_file.h"
 
+// Opens the temporary file beside `path` (or standard output for "-"); on
+// failure says why on standard error and returns false.
+bool open_import_output(OutputFile& output, const std::string& path);
+
 // "sismap-import: read N events (SOURCE), kept K; dropped ..." where SOURCE
 // says what was read (a layout name, or the service and its queries).
 std::string import_summary(const ImportCounts& counts, const std::string& source);

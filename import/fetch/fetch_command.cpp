@@ -50,11 +50,7 @@ int64_t now_us() {
 
 int run(const Options& options, const FetchPlan& plan, const Selection& selection) {
     OutputFile output;
-    std::string error;
-    if (!output.open(options.output, &error)) {
-        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
-        return 1;
-    }
+    if (!open_import_output(output, options.output)) return 1;
     ImportCounts counts;
     FetchCounts fetch_counts;
     std::vector<QuakeEvent> events;
