@@ -61,15 +61,22 @@ size_t skip_string(std::string_view text, size_t at) {
 }
 
 // Index just past the value starting at `at`, which is no string; kNone
-// when its brackets do not close. Only strings and brackets are followed:
-// the pieces are checked by simdjson when read.
+// when its brackets do not close, or it holds what simdjson would cut
+// elsewhere. Only strings and brackets are followed: the pieces are
+// checked by simdjson when read.
 size_t skip_value(std::string_view text, size_t at) {
     const size_t size = text.size();
     if (at >= size) return kNone;
     if (text[at] == '"') return skip_string(text, at);
     if (text[at] != '{' && text[at] != '[') {
         size_t end = at;
-        while (end < size && !is_blank(text[end]) && text[end] != ',' && text[end] != '}' && text[end] != ']') ++end;
+        while (end < size && !is_blank(text[end]) && text[end] != ',' && text[end] != '}' && text[end] != ']') {
+            // No JSON word or number holds these; simdjson would cut such
+            // a value elsewhere than here.
+            const char c = text[end];
+            if (c == '"' || c == '\\' || c == '{' || c == '[' || c == ':') return kNone;
+            ++end;
+        }
         return end > at ? end : kNone;
     }
     size_t depth = 0;
@@ -79,10 +86,31 @@ size_t skip_value(std::string_view text, size_t at) {
             i = skip_string(text, i);
             if (i == kNone) return kNone;
             --i;
+        } else if (c == '\\') {
+            return kNone;  // see stray_backslash
         } else if (c == '{' || c == '[') {
             ++depth;
         } else if (c == '}' || c == ']') {
             if (--depth == 0) return i + 1;
+        }
+    }
+    return kNone;
+}
+
+// Where the first backslash outside a string stands; kNone when there is
+// none, or when a string does not close (simdjson then says so). JSON has
+// no such backslash, and simdjson takes one for an escape even there: the
+// quote after it opens no string, so the splitter, which follows strings
+// as JSON has them, would cut the text elsewhere than simdjson reads it.
+// The splitter gives up at one, and the whole reading refuses it.
+size_t stray_backslash(std::string_view text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '"') {
+            at = skip_string(text, at);
+            if (at == kNone) return kNone;
+            --at;
+        } else if (text[at] == '\\') {
+            return at;
         }
     }
     return kNone;
@@ -188,6 +216,7 @@ private:
             in_string_ = true;
             return Step::go_on;
         }
+        if (c == '\\') return Step::refused;  // see stray_backslash
         if (c == '{' || c == '}' || c == '[' || c == ']' || c == ',') return structural(i, c);
         return Step::go_on;
     }
@@ -468,6 +497,8 @@ void read_geojson_catalogue(std::string_view text, size_t capacity, const std::s
         kernel.read(feed);
     } else {
         WholeFeed feed(text, capacity, name, sink);
+        if (const size_t at = stray_backslash(text); at != kNone)
+            feed.fail_json(at, "A backslash stands outside a string.", false);
         kernel.read(feed);
     }
 }

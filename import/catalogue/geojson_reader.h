@@ -18,7 +18,8 @@
 // many features it holds (a whole-document parse needs about four bytes of
 // index per JSON token, near the text's own size again). A document whose
 // outline the splitter cannot follow (broken, or not a FeatureCollection) is
-// parsed whole, as simdjson then words its faults.
+// parsed whole, as simdjson then words its faults; one with a backslash
+// outside strings, which simdjson would take for an escape, is refused at it.
 void read_geojson_catalogue(std::string_view text, size_t capacity, const std::string& name, EventSink& sink);
 
 // How read_geojson_catalogue splits its work; for tests and benchmarks.
