@@ -203,14 +203,7 @@ bool GifWriter::add(const FrameImage& frame, std::string* error) {
         auto* line = const_cast<GifPixelType*>(&indexed.indices[static_cast<size_t>(y) * rect.width]);
         if (EGifPutLine(gif_, line, rect.width) != GIF_OK) return fail("image data", gif_->Error, error);
     }
-    // Outside the changed rectangle the two frames are equal, so only its
-    // rows need copying to keep the previous frame.
-    if (first) {
-        previous_ = frame;
-    } else {
-        for (int y = rect.top; y < rect.top + rect.height; ++y)
-            std::memcpy(previous_.pixel(rect.left, y), frame.pixel(rect.left, y), static_cast<size_t>(rect.width) * 3);
-    }
+    keep_as_previous(frame, rect, first, &previous_);
     ++frames_;
     return true;
 }
