@@ -53,9 +53,9 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
     return true;
 }
 
-int open_viewer_window(int* argc, char** argv) {
+int open_viewer_window(int* argc, char** argv, bool read_back) {
     glutInit(argc, argv);
-    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | (read_back ? GLUT_ALPHA : GLUT_DEPTH));
     glutInitWindowSize(kWindowSize, kWindowSize);
     glutInitWindowPosition(0, 0);
     return glutCreateWindow(kWindowTitle);

@@ -23,7 +23,11 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
 // Connects GLUT (which takes its own options, such as -display, from argv)
 // and opens the viewer's window: double-buffered RGBA with depth, 650 x 650
 // at the screen's corner, titled "Zorvane". Returns GLUT's window id.
-int open_viewer_window(int* argc, char** argv);
+// With `read_back`, the window is made for reading its pixels back instead:
+// no depth buffer (nothing is drawn with the depth test, so the pixels are
+// the same and each clear costs half) and an alpha channel (the pixels are
+// then stored as B, G, R, A bytes, which glReadPixels copies unconverted).
+int open_viewer_window(int* argc, char** argv, bool read_back = false);
 
 // The projection and camera, once a GL context is current: straight down at
 // the outline's centre.

@@ -28,3 +28,12 @@ PixelRect changed_rect(const FrameImage& a, const FrameImage& b) {
     if (top < 0) return PixelRect{};
     return PixelRect{left, top, right - left + 1, bottom - top + 1};
 }
+
+void keep_as_previous(const FrameImage& frame, const PixelRect& rect, bool first, FrameImage* previous) {
+    if (first || previous->width != frame.width || previous->height != frame.height) {
+        *previous = frame;
+        return;
+    }
+    for (int y = rect.top; y < rect.top + rect.height; ++y)
+        std::memcpy(previous->pixel(rect.left, y), frame.pixel(rect.left, y), static_cast<size_t>(rect.width) * 3);
+}

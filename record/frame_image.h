@@ -32,3 +32,7 @@ struct PixelRect {
 // The smallest rectangle holding every pixel in which `a` and `b` differ;
 // empty when they are equal. Both must have the same size.
 PixelRect changed_rect(const FrameImage& a, const FrameImage& b);
+
+// Makes `previous` equal to `frame`, which differs from it only inside
+// `rect` unless `first`: then only the rectangle's rows are copied.
+void keep_as_previous(const FrameImage& frame, const PixelRect& rect, bool first, FrameImage* previous);

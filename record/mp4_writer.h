@@ -46,6 +46,7 @@ private:
     AVFrame* picture_ = nullptr;
     AVPacket* packet_ = nullptr;
     Yuv420Converter converter_;
+    FrameImage previous_;  // what the planes hold
     int64_t frames_ = 0;
     uint64_t bytes_ = 0;
 };

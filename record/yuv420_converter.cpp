@@ -2,6 +2,7 @@
 // 2x2 block is one colour, a fitted one where it is not.
 #include "record/yuv420_converter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -67,6 +68,13 @@ int fit_luma(const uint8_t* p, double standard, int u, int v, double* error) {
     return best;
 }
 
+// Two pixels' 6 bytes from `p` as one number.
+uint64_t six_bytes(const uint8_t* p) {
+    uint64_t n = 0;
+    std::memcpy(&n, p, 6);
+    return n;
+}
+
 }  // namespace
 
 void yuv_to_rgb(int y, int u, int v, uint8_t rgb[3]) {
@@ -120,40 +128,65 @@ void Yuv420Converter::convert_block(const uint8_t* const pixels[4], uint8_t luma
 
 void Yuv420Converter::convert(const FrameImage& frame, uint8_t* y, int y_stride, uint8_t* u, int u_stride,
                               uint8_t* v, int v_stride) {
-    for (int by = 0; by + 1 < frame.height; by += 2) {
-        for (int bx = 0; bx + 1 < frame.width; bx += 2) {
+    convert(frame, PixelRect{0, 0, frame.width, frame.height}, y, y_stride, u, u_stride, v, v_stride);
+}
+
+void Yuv420Converter::convert(const FrameImage& frame, const PixelRect& rect, uint8_t* y, int y_stride, uint8_t* u,
+                              int u_stride, uint8_t* v, int v_stride) {
+    if (rect.empty()) return;
+    // The 2x2 blocks that meet the rectangle.
+    const int first_x = rect.left & ~1, first_y = rect.top & ~1;
+    const int end_x = std::min(frame.width & ~1, rect.left + rect.width + 1);
+    const int end_y = std::min(frame.height & ~1, rect.top + rect.height + 1);
+    for (int by = first_y; by + 1 < end_y; by += 2) {
+        const Block* last = nullptr;  // the previous block's slot, still holding it
+        uint64_t last_top = 0, last_bottom = 0;
+        for (int bx = first_x; bx + 1 < end_x; bx += 2) {
             const uint8_t* const pixels[4] = {frame.pixel(bx, by), frame.pixel(bx + 1, by), frame.pixel(bx, by + 1),
                                               frame.pixel(bx + 1, by + 1)};
             uint8_t* const top = &y[by * y_stride + bx];
             uint8_t* const bottom = &y[(by + 1) * y_stride + bx];
             uint8_t* const chroma_u = &u[(by / 2) * u_stride + bx / 2];
             uint8_t* const chroma_v = &v[(by / 2) * v_stride + bx / 2];
-            Block key;
-            for (int i = 0; i < 4; ++i) std::memcpy(&key.rgb[i * 3], pixels[i], 3);
-            // Frames repeat the same few blocks (the legend's glyphs, marks of
-            // one magnitude, black): each is worked out once.
-            uint32_t hash = 2166136261u;
-            for (uint8_t byte : key.rgb) hash = (hash ^ byte) * 16777619u;
-            Block& slot = cache_[hash & (kCacheSize - 1)];
-            if (!slot.used || std::memcmp(slot.rgb, key.rgb, sizeof key.rgb) != 0) {
-                std::memcpy(slot.rgb, key.rgb, sizeof key.rgb);
-                slot.used = true;
-                if (std::memcmp(key.rgb, key.rgb + 3, 9) == 0) {  // one colour: the standard conversion
-                    double sy, su, sv;
-                    standard_yuv(pixels[0], &sy, &su, &sv);
-                    std::memset(slot.luma, clamp_int(sy, 16, 235), 4);
-                    slot.u = static_cast<uint8_t>(clamp_int(su, 16, 240));
-                    slot.v = static_cast<uint8_t>(clamp_int(sv, 16, 240));
-                } else {
-                    convert_block(pixels, slot.luma, &slot.u, &slot.v);
-                }
+            // Most blocks are the same as the one before (black, mostly):
+            // the block's two rows of 6 bytes, as two numbers, say so.
+            const uint64_t top_row = six_bytes(pixels[0]), bottom_row = six_bytes(pixels[2]);
+            const Block* slot = last;
+            if (last == nullptr || top_row != last_top || bottom_row != last_bottom) {
+                slot = &look_up(pixels);
+                last = slot;
+                last_top = top_row;
+                last_bottom = bottom_row;
             }
-            top[0] = slot.luma[0];
-            top[1] = slot.luma[1];
-            bottom[0] = slot.luma[2];
-            bottom[1] = slot.luma[3];
-            *chroma_u = slot.u;
-            *chroma_v = slot.v;
+            top[0] = slot->luma[0];
+            top[1] = slot->luma[1];
+            bottom[0] = slot->luma[2];
+            bottom[1] = slot->luma[3];
+            *chroma_u = slot->u;
+            *chroma_v = slot->v;
         }
     }
+}
+
+const Yuv420Converter::Block& Yuv420Converter::look_up(const uint8_t* const pixels[4]) {
+    Block key;
+    for (int i = 0; i < 4; ++i) std::memcpy(&key.rgb[i * 3], pixels[i], 3);
+    // Frames repeat the same few blocks (the legend's glyphs, marks of one
+    // magnitude, black): each is worked out once.
+    uint32_t hash = 2166136261u;
+    for (uint8_t byte : key.rgb) hash = (hash ^ byte) * 16777619u;
+    Block& slot = cache_[hash & (kCacheSize - 1)];
+    if (slot.used && std::memcmp(slot.rgb, key.rgb, sizeof key.rgb) == 0) return slot;
+    std::memcpy(slot.rgb, key.rgb, sizeof key.rgb);
+    slot.used = true;
+    if (std::memcmp(key.rgb, key.rgb + 3, 9) == 0) {  // one colour: the standard conversion
+        double sy, su, sv;
+        standard_yuv(pixels[0], &sy, &su, &sv);
+        std::memset(slot.luma, clamp_int(sy, 16, 235), 4);
+        slot.u = static_cast<uint8_t>(clamp_int(su, 16, 240));
+        slot.v = static_cast<uint8_t>(clamp_int(sv, 16, 240));
+    } else {
+        convert_block(pixels, slot.luma, &slot.u, &slot.v);
+    }
+    return slot;
 }

@@ -23,6 +23,11 @@ public:
     Yuv420Converter();
     void convert(const FrameImage& frame, uint8_t* y, int y_stride, uint8_t* u, int u_stride, uint8_t* v,
                  int v_stride);
+    // Only the 2x2 blocks that meet `rect`, leaving the rest of the planes
+    // as they are: for a frame that differs from the one already in them
+    // only there.
+    void convert(const FrameImage& frame, const PixelRect& rect, uint8_t* y, int y_stride, uint8_t* u, int u_stride,
+                 uint8_t* v, int v_stride);
 
 private:
     struct Block {
@@ -34,6 +39,8 @@ private:
     };
     static constexpr size_t kCacheSize = 1 << 16;
     void convert_block(const uint8_t* const pixels[4], uint8_t luma[4], uint8_t* u, uint8_t* v);
+    // The cache's slot for the block of `pixels`, worked out if not there.
+    const Block& look_up(const uint8_t* const pixels[4]);
     std::vector<Block> cache_;
 };
 
