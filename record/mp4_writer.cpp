@@ -72,11 +72,13 @@ bool Mp4Writer::open(const std::string& path, std::string* error) {
     codec_->color_trc = AVCOL_TRC_SMPTE170M;
     if (format_->oformat->flags & AVFMT_GLOBALHEADER) codec_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     // Thin one-pixel lines on black need a low rate factor to stay sharp.
-    // The faster presets lose nothing on such frames (a 2,000-frame
-    // aftershock recording: 45.6 dB on average either way, and a smaller
-    // file with "veryfast" than with "fast") in three quarters of the time.
+    // The fastest preset loses nothing on such frames, and its lack of
+    // deblocking keeps edges crisp: on a 2,000-frame aftershock recording it
+    // came out at 45.8 dB against 45.6 dB for "veryfast" and "fast", in 60%
+    // of the CPU time of "veryfast", for a file about twice the size (still
+    // about 200 kbit/s).
     av_opt_set(codec_->priv_data, "crf", "18", 0);
-    av_opt_set(codec_->priv_data, "preset", "veryfast", 0);
+    av_opt_set(codec_->priv_data, "preset", "ultrafast", 0);
     status = avcodec_open2(codec_, codec, nullptr);
     if (status < 0) return fail("H.264 encoder", status, error);
     status = avcodec_parameters_from_context(stream_->codecpar, codec_);
