@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
+FrameImage::FrameImage(int w, int h) : width(w), height(h), bgra(static_cast<size_t>(w) * h * kPixelBytes, 0) {
+    for (size_t i = 3; i < bgra.size(); i += kPixelBytes) bgra[i] = 255;
+}
+
 PixelRect changed_rect(const FrameImage& a, const FrameImage& b) {
-    const size_t row_bytes = static_cast<size_t>(a.width) * 3;
+    const size_t row_bytes = static_cast<size_t>(a.width) * kPixelBytes;
     int top = -1;
     int bottom = -1;
     int left = a.width;
@@ -19,10 +23,10 @@ PixelRect changed_rect(const FrameImage& a, const FrameImage& b) {
         if (top < 0) top = y;
         bottom = y;
         int x = 0;
-        while (x < left && std::memcmp(ra + x * 3, rb + x * 3, 3) == 0) ++x;
+        while (x < left && std::memcmp(ra + x * kPixelBytes, rb + x * kPixelBytes, kPixelBytes) == 0) ++x;
         left = std::min(left, x);
         int z = a.width - 1;
-        while (z > right && std::memcmp(ra + z * 3, rb + z * 3, 3) == 0) --z;
+        while (z > right && std::memcmp(ra + z * kPixelBytes, rb + z * kPixelBytes, kPixelBytes) == 0) --z;
         right = std::max(right, z);
     }
     if (top < 0) return PixelRect{};
@@ -35,5 +39,6 @@ void keep_as_previous(const FrameImage& frame, const PixelRect& rect, bool first
         return;
     }
     for (int y = rect.top; y < rect.top + rect.height; ++y)
-        std::memcpy(previous->pixel(rect.left, y), frame.pixel(rect.left, y), static_cast<size_t>(rect.width) * 3);
+        std::memcpy(previous->pixel(rect.left, y), frame.pixel(rect.left, y),
+                    static_cast<size_t>(rect.width) * kPixelBytes);
 }

@@ -52,7 +52,8 @@ private:
     int last_index_ = 0;
 };
 
-uint32_t key_of(const uint8_t* p) { return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2]; }
+// A pixel's colour as 0xRRGGBB.
+uint32_t key_of(const uint8_t* p) { return (uint32_t{p[kRed]} << 16) | (uint32_t{p[kGreen]} << 8) | p[kBlue]; }
 
 // Exact indexing; false when the rectangle needs more colours than allowed.
 bool index_exactly(const FrameImage& frame, const FrameImage* previous, const PixelRect& rect, IndexedRect* out) {
@@ -64,14 +65,14 @@ bool index_exactly(const FrameImage& frame, const FrameImage* previous, const Pi
     for (int y = rect.top; y < rect.top + rect.height; ++y) {
         const uint8_t* p = frame.pixel(rect.left, y);
         const uint8_t* q = transparent ? previous->pixel(rect.left, y) : nullptr;
-        for (int x = 0; x < rect.width; ++x, p += 3, ++index) {
+        for (int x = 0; x < rect.width; ++x, p += kPixelBytes, ++index) {
             if (transparent) {
-                if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) {
+                const bool same = key_of(p) == key_of(q);
+                q += kPixelBytes;
+                if (same) {
                     *index = 0;
-                    q += 3;
                     continue;
                 }
-                q += 3;
             }
             const int i = palette.index_of(key_of(p));
             if (i < 0) return false;
@@ -91,10 +92,10 @@ void index_quantised(const FrameImage& frame, const PixelRect& rect, IndexedRect
     size_t i = 0;
     for (int y = rect.top; y < rect.top + rect.height; ++y) {
         const uint8_t* p = frame.pixel(rect.left, y);
-        for (int x = 0; x < rect.width; ++x, p += 3, ++i) {
-            red[i] = p[0];
-            green[i] = p[1];
-            blue[i] = p[2];
+        for (int x = 0; x < rect.width; ++x, p += kPixelBytes, ++i) {
+            red[i] = p[kRed];
+            green[i] = p[kGreen];
+            blue[i] = p[kBlue];
         }
     }
     int size = kMaxColours;

@@ -6,19 +6,13 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
-#if defined(__x86_64__)
-#include <tmmintrin.h>
-#endif
-
 #include <GL/glu.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -53,37 +47,6 @@ int on_display_lost(Display*) {
         std::fputs("sismap-record: lost the connection to the private X server\n", stderr);
     std::exit(status_if_display_lost);
 }
-
-std::vector<uint8_t> read_buffer;  // bottom row first, as GL reads it
-
-// One row of `width` B, G, R, A pixels to R, G, B.
-void bgra_row_to_rgb_plain(const uint8_t* from, int width, uint8_t* to) {
-    for (int x = 0; x < width; ++x, from += 4, to += 3) {
-        to[0] = from[2];
-        to[1] = from[1];
-        to[2] = from[0];
-    }
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The same with one byte shuffle for four pixels, on processors with SSSE3
-// (nearly all x86-64 ones; the package's baseline has none, hence the check
-// at run time). Each store writes 16 bytes of which 12 are kept, so the loop
-// stops while there is room and the plain loop does the last pixels.
-__attribute__((target("ssse3"))) void bgra_row_to_rgb_ssse3(const uint8_t* from, int width, uint8_t* to) {
-    const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-    int x = 0;
-    for (; x + 6 <= width; x += 4, from += 16, to += 12) {
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_shuffle_epi8(pixels, order));
-    }
-    bgra_row_to_rgb_plain(from, width - x, to);
-}
-
-const auto bgra_row_to_rgb = __builtin_cpu_supports("ssse3") ? bgra_row_to_rgb_ssse3 : bgra_row_to_rgb_plain;
-#else
-const auto bgra_row_to_rgb = bgra_row_to_rgb_plain;
-#endif
 
 }  // namespace
 
@@ -129,15 +92,11 @@ void read_frame(FrameImage* image, const char* legend) {
         draw_scene(legend);
     else
         draw_scene();
-    // Read in the framebuffer's own layout (B, G, R, A bytes): the driver
-    // then copies rows instead of converting each pixel, and one pass here
-    // both reorders the channels and turns the rows top-first.
-    read_buffer.resize(static_cast<size_t>(size) * size * 4);
+    // The window's own layout, which the frame keeps: the driver copies the
+    // rows as they are.
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, size, size, GL_BGRA, GL_UNSIGNED_BYTE, read_buffer.data());
-    for (int y = 0; y < size; ++y)
-        bgra_row_to_rgb(&read_buffer[static_cast<size_t>(size - 1 - y) * size * 4], size, image->pixel(0, y));
+    glReadPixels(0, 0, size, size, GL_BGRA, GL_UNSIGNED_BYTE, image->bgra.data());
 }
 
 int legend_text_pixels(const char* text) {

@@ -14,7 +14,7 @@
 bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error);
 
 // Draws the current ViewerState into the back buffer and reads it into
-// `image`, top row first; with `legend`, that is the legend's date range.
+// `image`; with `legend`, that is the legend's date range.
 void read_frame(FrameImage* image, const char* legend = nullptr);
 
 // Width in pixels of `text` in the legend's font; once the view is open.

@@ -36,6 +36,8 @@ bool encode(png_structp png, png_infop info, const FrameImage& image, png_bytep*
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
+    png_set_bgr(png);                        // the frame's bytes are B, G, R
+    png_set_filler(png, 0, PNG_FILLER_AFTER);  // and A, which PNG does not get
     png_write_image(png, rows);
     png_write_end(png, info);
     return true;

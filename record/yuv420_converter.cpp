@@ -68,10 +68,10 @@ int fit_luma(const uint8_t* p, double standard, int u, int v, double* error) {
     return best;
 }
 
-// Two pixels' 6 bytes from `p` as one number.
-uint64_t six_bytes(const uint8_t* p) {
+// Two pixels' 8 bytes from `p` as one number.
+uint64_t two_pixels(const uint8_t* p) {
     uint64_t n = 0;
-    std::memcpy(&n, p, 6);
+    std::memcpy(&n, p, 8);
     return n;
 }
 
@@ -149,8 +149,8 @@ void Yuv420Converter::convert(const FrameImage& frame, const PixelRect& rect, ui
             uint8_t* const chroma_u = &u[(by / 2) * u_stride + bx / 2];
             uint8_t* const chroma_v = &v[(by / 2) * v_stride + bx / 2];
             // Most blocks are the same as the one before (black, mostly):
-            // the block's two rows of 6 bytes, as two numbers, say so.
-            const uint64_t top_row = six_bytes(pixels[0]), bottom_row = six_bytes(pixels[2]);
+            // the block's two rows of two pixels, as two numbers, say so.
+            const uint64_t top_row = two_pixels(pixels[0]), bottom_row = two_pixels(pixels[2]);
             const Block* slot = last;
             if (last == nullptr || top_row != last_top || bottom_row != last_bottom) {
                 slot = &look_up(pixels);
@@ -168,9 +168,14 @@ void Yuv420Converter::convert(const FrameImage& frame, const PixelRect& rect, ui
     }
 }
 
-const Yuv420Converter::Block& Yuv420Converter::look_up(const uint8_t* const pixels[4]) {
+const Yuv420Converter::Block& Yuv420Converter::look_up(const uint8_t* const frame_pixels[4]) {
     Block key;
-    for (int i = 0; i < 4; ++i) std::memcpy(&key.rgb[i * 3], pixels[i], 3);
+    for (int i = 0; i < 4; ++i) {
+        key.rgb[i * 3] = frame_pixels[i][kRed];
+        key.rgb[i * 3 + 1] = frame_pixels[i][kGreen];
+        key.rgb[i * 3 + 2] = frame_pixels[i][kBlue];
+    }
+    const uint8_t* const pixels[4] = {key.rgb, key.rgb + 3, key.rgb + 6, key.rgb + 9};
     // Frames repeat the same few blocks (the legend's glyphs, marks of one
     // magnitude, black): each is worked out once.
     uint32_t hash = 2166136261u;

@@ -38,9 +38,11 @@ private:
         bool used = false;
     };
     static constexpr size_t kCacheSize = 1 << 16;
+    // `pixels`: the block's four R, G, B triplets, row by row.
     void convert_block(const uint8_t* const pixels[4], uint8_t luma[4], uint8_t* u, uint8_t* v);
-    // The cache's slot for the block of `pixels`, worked out if not there.
-    const Block& look_up(const uint8_t* const pixels[4]);
+    // The cache's slot for the block of four frame pixels, worked out if not
+    // there.
+    const Block& look_up(const uint8_t* const frame_pixels[4]);
     std::vector<Block> cache_;
 };
 

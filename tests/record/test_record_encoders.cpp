@@ -26,12 +26,7 @@
 
 namespace {
 
-void set_pixel(FrameImage& f, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t* p = f.pixel(x, y);
-    p[0] = r;
-    p[1] = g;
-    p[2] = b;
-}
+void set_pixel(FrameImage& f, int x, int y, uint8_t r, uint8_t g, uint8_t b) { f.set_rgb(x, y, r, g, b); }
 
 void fill(FrameImage& f, int left, int top, int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     for (int y = top; y < top + height; ++y)
@@ -127,8 +122,14 @@ FrameImage read_png(const std::string& path) {
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) return FrameImage();
     image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return FrameImage();
     FrameImage out(static_cast<int>(image.width), static_cast<int>(image.height));
-    if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return FrameImage();
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * out.width + x) * 3];
+            out.set_rgb(x, y, p[0], p[1], p[2]);
+        }
     return out;
 }
 
@@ -164,17 +165,17 @@ TEST(GifPalette, ExactColoursAndTransparentForUnchangedPixels) {
     EXPECT_EQ(over.transparent, 0);
     for (int y = 0; y < rect.height; ++y) {
         for (int x = 0; x < rect.width; ++x) {
-            const uint8_t* want = after.pixel(rect.left + x, rect.top + y);
+            const uint32_t want = after.rgb(rect.left + x, rect.top + y);
             const size_t i = static_cast<size_t>(y) * rect.width + x;
             const GifColorType a = alone.colours.at(alone.indices[i]);
-            EXPECT_EQ((std::vector<int>{a.Red, a.Green, a.Blue}), (std::vector<int>{want[0], want[1], want[2]}));
-            const bool same = std::memcmp(want, before.pixel(rect.left + x, rect.top + y), 3) == 0;
+            EXPECT_EQ((uint32_t{a.Red} << 16) | (uint32_t{a.Green} << 8) | a.Blue, want);
+            const bool same = want == before.rgb(rect.left + x, rect.top + y);
             if (same) {
                 EXPECT_EQ(over.indices[i], 0);
             } else {
                 ASSERT_NE(over.indices[i], 0);
                 const GifColorType c = over.colours.at(over.indices[i]);
-                EXPECT_EQ((std::vector<int>{c.Red, c.Green, c.Blue}), (std::vector<int>{want[0], want[1], want[2]}));
+                EXPECT_EQ((uint32_t{c.Red} << 16) | (uint32_t{c.Green} << 8) | c.Blue, want);
             }
         }
     }
@@ -240,7 +241,7 @@ TEST(GifWriter, FramesComposeBackExactlyWithTheirRectanglesDelaysAndLoop) {
     EXPECT_EQ(decoded.height, 80);
     EXPECT_TRUE(decoded.loops_forever);
     ASSERT_EQ(decoded.frames.size(), frames.size());
-    for (size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(decoded.frames[i].rgb == frames[i].rgb) << "frame " << i;
+    for (size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(decoded.frames[i].bgra == frames[i].bgra) << "frame " << i;
     EXPECT_EQ(decoded.delays, (std::vector<int>{33, 34, 33, 33, 34}));
     // The first frame is whole, then only what changed; an unchanged frame is
     // one pixel.
@@ -282,7 +283,7 @@ TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
     const std::string still = scratch.path() + "/still.png";
     ASSERT_TRUE(write_png(image, still, &error, &size)) << error;
     EXPECT_EQ(size, std::filesystem::file_size(still));
-    EXPECT_TRUE(read_png(still).rgb == image.rgb);
+    EXPECT_TRUE(read_png(still).bgra == image.bgra);
 
     const std::string folder = scratch.path() + "/frames";
     std::filesystem::create_directory(folder);
@@ -291,7 +292,7 @@ TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
     for (int i = 0; i < 3; ++i) {
         fill(image, i, i, 1, 1, 9, 9, 9);
         ASSERT_TRUE(frames.add(image, &error)) << error;
-        EXPECT_TRUE(read_png(frame_file_name(folder, i)).rgb == image.rgb) << i;
+        EXPECT_TRUE(read_png(frame_file_name(folder, i)).bgra == image.bgra) << i;
     }
     ASSERT_TRUE(frames.finish(&error));
     EXPECT_EQ(names_in(folder), (std::vector<std::string>{"frame-00000.png", "frame-00001.png", "frame-00002.png"}));
@@ -332,7 +333,9 @@ FrameImage decode(const Planes& p, int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const size_t c = static_cast<size_t>(y / 2) * (width / 2) + x / 2;
-            yuv_to_rgb(p.y[static_cast<size_t>(y) * width + x], p.u[c], p.v[c], out.pixel(x, y));
+            uint8_t rgb[3];
+            yuv_to_rgb(p.y[static_cast<size_t>(y) * width + x], p.u[c], p.v[c], rgb);
+            out.set_rgb(x, y, rgb[0], rgb[1], rgb[2]);
         }
     return out;
 }
@@ -352,11 +355,13 @@ TEST(Yuv420Converter, OneColourBlocksGetTheStandardConversion) {
 // PSNR in RGB of `back` against `frame`.
 double rgb_psnr(const FrameImage& frame, const FrameImage& back) {
     double squared = 0.0;
-    for (size_t i = 0; i < frame.rgb.size(); ++i) {
-        const double d = double(back.rgb[i]) - frame.rgb[i];
-        squared += d * d;
-    }
-    return 10.0 * std::log10(255.0 * 255.0 / (squared / static_cast<double>(frame.rgb.size())));
+    for (int y = 0; y < frame.height; ++y)
+        for (int x = 0; x < frame.width; ++x)
+            for (int c : {kRed, kGreen, kBlue}) {
+                const double d = double(back.pixel(x, y)[c]) - frame.pixel(x, y)[c];
+                squared += d * d;
+            }
+    return 10.0 * std::log10(255.0 * 255.0 / (squared / (3.0 * frame.width * frame.height)));
 }
 
 TEST(Yuv420Converter, ThinColouredLinesKeepTheirColour) {
@@ -375,16 +380,16 @@ TEST(Yuv420Converter, ThinColouredLinesKeepTheirColour) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const uint8_t* p = frame.pixel(x, y);
-            averaged.y[static_cast<size_t>(y) * 16 + x] =
-                static_cast<uint8_t>(std::lround(16 + 0.256788 * p[0] + 0.504129 * p[1] + 0.097906 * p[2]));
+            averaged.y[static_cast<size_t>(y) * 16 + x] = static_cast<uint8_t>(
+                std::lround(16 + 0.256788 * p[kRed] + 0.504129 * p[kGreen] + 0.097906 * p[kBlue]));
         }
     for (int by = 0; by < 8; ++by)
         for (int bx = 0; bx < 8; ++bx) {
             double u = 0.0, v = 0.0;
             for (int i = 0; i < 4; ++i) {
                 const uint8_t* p = frame.pixel(bx * 2 + i % 2, by * 2 + i / 2);
-                u += 128 - 0.148223 * p[0] - 0.290993 * p[1] + 0.439216 * p[2];
-                v += 128 + 0.439216 * p[0] - 0.367788 * p[1] - 0.071427 * p[2];
+                u += 128 - 0.148223 * p[kRed] - 0.290993 * p[kGreen] + 0.439216 * p[kBlue];
+                v += 128 + 0.439216 * p[kRed] - 0.367788 * p[kGreen] - 0.071427 * p[kBlue];
             }
             averaged.u[static_cast<size_t>(by) * 8 + bx] = static_cast<uint8_t>(std::lround(u / 4));
             averaged.v[static_cast<size_t>(by) * 8 + bx] = static_cast<uint8_t>(std::lround(v / 4));
@@ -430,7 +435,8 @@ TEST(Yuv420Converter, OnlyTheChangedBlocksAreConvertedAndEachAsIfAlone) {
     for (int by = 0; by < 32; by += 2)
         for (int bx = 0; bx < 32; bx += 2) {
             FrameImage block(2, 2);
-            for (int i = 0; i < 4; ++i) std::memcpy(block.pixel(i % 2, i / 2), next.pixel(bx + i % 2, by + i / 2), 3);
+            for (int i = 0; i < 4; ++i)
+                std::memcpy(block.pixel(i % 2, i / 2), next.pixel(bx + i % 2, by + i / 2), kPixelBytes);
             Yuv420Converter alone;
             const Planes want = convert(alone, block);
             for (int i = 0; i < 4; ++i)
