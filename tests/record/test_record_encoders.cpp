@@ -423,27 +423,28 @@ TEST(Yuv420Converter, OnlyTheChangedBlocksAreConvertedAndEachAsIfAlone) {
     // The MP4 writer converts a frame whole, then each next frame only where
     // it changed; blocks that repeat the one before are copied from it. Every
     // block must still come out as it does converted on its own.
-    const FrameImage first = viewer_like(32, 0);
-    FrameImage next = viewer_like(32, 1);
+    constexpr int kSize = 40;
+    const FrameImage first = viewer_like(kSize, 0);
+    FrameImage next = viewer_like(kSize, 1);
     fill(next, 13, 17, 5, 3, 255, 255, 0);  // odd edges, on every side
     set_pixel(next, 24, 25, 255, 0, 0);      // a block whose top row matches the block before it
     const PixelRect rect = changed_rect(first, next);
     ASSERT_FALSE(rect.empty());
     Yuv420Converter converter;
     Planes p = convert(converter, first);
-    converter.convert(next, rect, p.y.data(), 32, p.u.data(), 16, p.v.data(), 16);
-    for (int by = 0; by < 32; by += 2)
-        for (int bx = 0; bx < 32; bx += 2) {
+    converter.convert(next, rect, p.y.data(), kSize, p.u.data(), kSize / 2, p.v.data(), kSize / 2);
+    for (int by = 0; by < kSize; by += 2)
+        for (int bx = 0; bx < kSize; bx += 2) {
             FrameImage block(2, 2);
             for (int i = 0; i < 4; ++i)
                 std::memcpy(block.pixel(i % 2, i / 2), next.pixel(bx + i % 2, by + i / 2), kPixelBytes);
             Yuv420Converter alone;
             const Planes want = convert(alone, block);
             for (int i = 0; i < 4; ++i)
-                ASSERT_EQ(p.y[static_cast<size_t>(by + i / 2) * 32 + bx + i % 2], want.y[static_cast<size_t>(i)])
+                ASSERT_EQ(p.y[static_cast<size_t>(by + i / 2) * kSize + bx + i % 2], want.y[static_cast<size_t>(i)])
                     << "block " << bx << "," << by;
-            ASSERT_EQ(p.u[static_cast<size_t>(by / 2) * 16 + bx / 2], want.u[0]) << "block " << bx << "," << by;
-            ASSERT_EQ(p.v[static_cast<size_t>(by / 2) * 16 + bx / 2], want.v[0]) << "block " << bx << "," << by;
+            ASSERT_EQ(p.u[static_cast<size_t>(by / 2) * (kSize / 2) + bx / 2], want.u[0]) << "block " << bx << "," << by;
+            ASSERT_EQ(p.v[static_cast<size_t>(by / 2) * (kSize / 2) + bx / 2], want.v[0]) << "block " << bx << "," << by;
         }
 }
 
