@@ -4,6 +4,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,14 +62,24 @@ bool OutputFile::open(const std::string& path, std::string* error) {
     writable.push_back('\0');
 
     cleanup::install_signal_handlers();
+    // The clean-up signals wait while the file is created and registered: one
+    // arriving in between would leave the file behind.
+    sigset_t cleanup_signals, previous;
+    sigemptyset(&cleanup_signals);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&cleanup_signals, signal_number);
+    pthread_sigmask(SIG_BLOCK, &cleanup_signals, &previous);
     const int fd = ::mkstemp(writable.data());
+    const int saved_errno = errno;
+    if (fd >= 0) {
+        fd_ = fd;
+        temp_path_ = writable.data();
+        cleanup_slot_ = cleanup::remember_path(temp_path_);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
-        if (error) *error = "cannot write '" + path + "': " + reason(errno);
+        if (error) *error = "cannot write '" + path + "': " + reason(saved_errno);
         return false;
     }
-    fd_ = fd;
-    temp_path_ = writable.data();
-    cleanup_slot_ = cleanup::remember_path(temp_path_);
     return true;
 }
 
