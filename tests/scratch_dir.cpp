@@ -1,6 +1,7 @@
 // Scratch folders and whole-file reads for the tests.
 #include "tests/scratch_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,15 @@ std::string ScratchDir::write(const std::string& name, const std::string& conten
     std::ofstream out(file, std::ios::binary);
     out << content;
     return file;
+}
+
+std::vector<std::string> file_names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string read_file(const std::string& path) {

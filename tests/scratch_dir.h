@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A fresh directory under the system's temporary folder, removed with its
 // content when the object goes.
@@ -22,6 +23,10 @@ public:
 private:
     std::string path_;
 };
+
+// The names in `folder`, hidden temporary files included, sorted; empty
+// when it cannot be read.
+std::vector<std::string> file_names_in(const std::string& folder);
 
 // The whole content of the file at `path`; empty when it cannot be read.
 std::string read_file(const std::string& path);

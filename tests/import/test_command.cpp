@@ -2,7 +2,6 @@
 // output, and what a failure or a signal leaves on disk.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -110,16 +109,7 @@ protected:
         ::rmdir(dir_.c_str());
     }
 
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        DIR* folder = ::opendir(dir_.c_str());
-        while (const dirent* entry = folder ? ::readdir(folder) : nullptr) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        if (folder) ::closedir(folder);
-        return names;
-    }
+    std::vector<std::string> entries() const { return file_names_in(dir_); }
 
     // The output as it was before, and nothing else beside it.
     void expect_untouched() const {

@@ -53,13 +53,6 @@ FrameImage many_colours(int size, int count) {
     return f;
 }
 
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A GIF read back with giflib: each frame composed over the previous ones
 // as a viewer does (disposal "leave in place", transparent pixels keep what
 // was there), plus each frame's rectangle and delay.
@@ -272,7 +265,7 @@ TEST(GifWriter, FailuresLeaveNoFileAndTheOldOutputUntouched) {
         // Abandoned without finish(), as when a later frame fails.
     }
     EXPECT_EQ(read_file(path), "an earlier recording");
-    EXPECT_EQ(names_in(scratch.path()), (std::vector<std::string>{"out.gif"}));
+    EXPECT_EQ(file_names_in(scratch.path()), (std::vector<std::string>{"out.gif"}));
 }
 
 TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
@@ -295,7 +288,7 @@ TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
         EXPECT_TRUE(read_png(frame_file_name(folder, i)).bgra == image.bgra) << i;
     }
     ASSERT_TRUE(frames.finish(&error));
-    EXPECT_EQ(names_in(folder), (std::vector<std::string>{"frame-00000.png", "frame-00001.png", "frame-00002.png"}));
+    EXPECT_EQ(file_names_in(folder), (std::vector<std::string>{"frame-00000.png", "frame-00001.png", "frame-00002.png"}));
     EXPECT_EQ(frame_file_name("a/", 123456), "a/frame-123456.png");
     EXPECT_EQ(frame_file_name("a", 7), "a/frame-00007.png");
 }
@@ -311,7 +304,7 @@ TEST(PngWriter, MissingFolderOrPlaceIsReportedAndWritesNothing) {
     EXPECT_FALSE(not_folder.open(&error));
     EXPECT_NE(error.find("not a directory"), std::string::npos) << error;
     EXPECT_FALSE(write_png(FrameImage(4, 4), scratch.path() + "/none/a.png", &error));
-    EXPECT_EQ(names_in(scratch.path()), (std::vector<std::string>{"file"}));
+    EXPECT_EQ(file_names_in(scratch.path()), (std::vector<std::string>{"file"}));
 }
 
 // The conversion's planes for `frame`, decoded back as a player does
@@ -473,7 +466,7 @@ TEST(Mp4Writer, EveryFrameIsInAFaststartH264File) {
     const std::string bytes = read_file(path);
     ASSERT_NE(bytes.find("moov"), std::string::npos);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "index first (faststart)";
-    EXPECT_EQ(names_in(scratch.path()), (std::vector<std::string>{"out.mp4", "probe.txt"}));
+    EXPECT_EQ(file_names_in(scratch.path()), (std::vector<std::string>{"out.mp4", "probe.txt"}));
 }
 
 TEST(Mp4Writer, AbandonedRecordingLeavesTheOldFile) {
@@ -486,7 +479,7 @@ TEST(Mp4Writer, AbandonedRecordingLeavesTheOldFile) {
         ASSERT_TRUE(mp4.add(FrameImage(64, 48), &error));
     }
     EXPECT_EQ(read_file(path), "an earlier video");
-    EXPECT_EQ(names_in(scratch.path()), (std::vector<std::string>{"out.mp4"}));
+    EXPECT_EQ(file_names_in(scratch.path()), (std::vector<std::string>{"out.mp4"}));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // OutputFile's write call, every write fails as on a full disk or a failing
 // device; the recording must end with status 1 and a message, and leave
 // neither the output nor any temporary file.
-#include <dirent.h>
 #include <errno.h>
 #include <gtest/gtest.h>
 
@@ -15,17 +14,6 @@
 #include "tool/output_file.h"
 
 namespace {
-
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.push_back(entry->d_name);  // hidden temporary files included
-        ::closedir(dir);
-    }
-    return names;
-}
 
 int failing_errno = ENOSPC;
 ssize_t failing_write(int, const void*, size_t) {
@@ -64,7 +52,7 @@ TEST(Recording, AFailingWriteLeavesNoOutputNoTemporaryFileAndExitsWith1) {
             EXPECT_EQ(status, kExitFailure);
             EXPECT_NE(message.find("sismap-record: cannot write"), std::string::npos) << message;
             EXPECT_NE(message.find(std::strerror(error_number)), std::string::npos) << message;
-            EXPECT_EQ(listing(dir.path()), std::vector<std::string>{}) << message;
+            EXPECT_EQ(file_names_in(dir.path()), std::vector<std::string>{}) << message;
         }
     }
     output_seam::write_call = real_write;

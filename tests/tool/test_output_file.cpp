@@ -1,6 +1,5 @@
 // Output files that appear whole or not at all, clean-up on fatal signals,
 // and the progress bar's text.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,17 +17,6 @@
 
 namespace {
 
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.push_back(entry->d_name);  // hidden temporary files included
-        ::closedir(dir);
-    }
-    return names;
-}
-
 TEST(OutputFile, CommitReplacesTheTargetAndKeepsItsMode) {
     ScratchDir dir;
     const std::string target = dir.write("out.txt", "old");
@@ -44,7 +32,7 @@ TEST(OutputFile, CommitReplacesTheTargetAndKeepsItsMode) {
     struct stat info;
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(file_names_in(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
 TEST(OutputFile, FailureOrAbandonLeavesTheTargetAsItWas) {
@@ -56,7 +44,7 @@ TEST(OutputFile, FailureOrAbandonLeavesTheTargetAsItWas) {
         out.write("half a file");
     }  // no commit
     EXPECT_EQ(read_file(target), "old");
-    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(file_names_in(dir.path()), std::vector<std::string>{"out.txt"});
 
     OutputFile out;
     std::string error;
@@ -96,7 +84,7 @@ TEST(OutputFile, FatalSignalRemovesTheTemporaryFile) {
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_EQ(WTERMSIG(status), signal_number);
         EXPECT_EQ(read_file(target), "old");
-        EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.txt"});
+        EXPECT_EQ(file_names_in(dir.path()), std::vector<std::string>{"out.txt"});
     }
 }
 
