@@ -33,8 +33,8 @@ PixelRect changed_rect(const FrameImage& a, const FrameImage& b) {
     return PixelRect{left, top, right - left + 1, bottom - top + 1};
 }
 
-void keep_as_previous(const FrameImage& frame, const PixelRect& rect, bool first, FrameImage* previous) {
-    if (first || previous->width != frame.width || previous->height != frame.height) {
+void keep_as_previous(const FrameImage& frame, const PixelRect& rect, FrameImage* previous) {
+    if (previous->width != frame.width || previous->height != frame.height) {
         *previous = frame;
         return;
     }

@@ -59,5 +59,6 @@ struct PixelRect {
 PixelRect changed_rect(const FrameImage& a, const FrameImage& b);
 
 // Makes `previous` equal to `frame`, which differs from it only inside
-// `rect` unless `first`: then only the rectangle's rows are copied.
-void keep_as_previous(const FrameImage& frame, const PixelRect& rect, bool first, FrameImage* previous);
+// `rect`, by copying that rectangle's rows; the whole frame when `previous`
+// is of another size (empty, before the first frame).
+void keep_as_previous(const FrameImage& frame, const PixelRect& rect, FrameImage* previous);

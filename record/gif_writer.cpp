@@ -204,7 +204,7 @@ bool GifWriter::add(const FrameImage& frame, std::string* error) {
         auto* line = const_cast<GifPixelType*>(&indexed.indices[static_cast<size_t>(y) * rect.width]);
         if (EGifPutLine(gif_, line, rect.width) != GIF_OK) return fail("image data", gif_->Error, error);
     }
-    keep_as_previous(frame, rect, first, &previous_);
+    keep_as_previous(frame, rect, &previous_);
     ++frames_;
     return true;
 }

@@ -123,11 +123,11 @@ bool Mp4Writer::add(const FrameImage& frame, std::string* error) {
     if (status < 0) return fail("frame buffer", status, error);
     // The planes still hold the previous frame (making them writable keeps
     // their content), so only the blocks where this frame differs change.
-    const bool first = frames_ == 0;
-    const PixelRect rect = first ? PixelRect{0, 0, frame.width, frame.height} : changed_rect(previous_, frame);
+    const PixelRect rect =
+        frames_ == 0 ? PixelRect{0, 0, frame.width, frame.height} : changed_rect(previous_, frame);
     converter_.convert(frame, rect, picture_->data[0], picture_->linesize[0], picture_->data[1],
                        picture_->linesize[1], picture_->data[2], picture_->linesize[2]);
-    keep_as_previous(frame, rect, first, &previous_);
+    keep_as_previous(frame, rect, &previous_);
     picture_->pts = frames_++;
     return encode(picture_, error);
 }
