@@ -32,6 +32,9 @@ bool instant_of(const QuakeRecord& r, int64_t* instant) {
     return true;
 }
 
+constexpr const char* kDay = "%Y/%m/%d";
+constexpr const char* kDayAndTime = "%Y/%m/%d %H:%M";
+
 std::string format_instant(const char* form, int64_t instant) {
     return date::format(form, date::floor<std::chrono::minutes>(Instant{Hundredths{instant}}));
 }
@@ -106,13 +109,12 @@ void RealTimeFrames::entries(int64_t k, int32_t* first, int32_t* end) const {
 }
 
 std::string RealTimeFrames::start_text(int64_t k) const {
-    return format_instant(time_of_day_ ? "%Y/%m/%d %H:%M" : "%Y/%m/%d", t0_ + k * step_);
+    return format_instant(time_of_day_ ? kDayAndTime : kDay, t0_ + k * step_);
 }
 
 std::string RealTimeFrames::legend(int64_t k) const {
-    const int64_t start = t0_ + k * step_;
-    if (time_of_day_)
-        return format_instant("%Y/%m/%d %H:%M", start) + " - " + format_instant("%Y/%m/%d %H:%M", start + window_);
-    // Whole days: the first and the last day the window covers.
-    return format_instant("%Y/%m/%d", start) + " - " + format_instant("%Y/%m/%d", start + window_ - 1);
+    const int64_t end = t0_ + k * step_ + window_;
+    // With times of day, the window's end instant; in whole days, the last
+    // day the window covers.
+    return start_text(k) + " - " + (time_of_day_ ? format_instant(kDayAndTime, end) : format_instant(kDay, end - 1));
 }
