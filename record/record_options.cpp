@@ -105,7 +105,7 @@ std::string read_day(const std::string& text, CalendarDate* day) {
     int numbers[3] = {0, 0, 0};
     for (int i = 0; i < 3; ++i) {
         // Digits only: no sign, and no second separator inside a part.
-        if (parts[i].empty() || parts[i][0] < '0' || parts[i][0] > '9' || !whole_number_text(parts[i], &numbers[i]))
+        if (parts[i].empty() || !is_digit(parts[i][0]) || !whole_number_text(parts[i], &numbers[i]))
             return problem;
     }
     const date::year_month_day ymd{date::year{numbers[0]}, date::month{static_cast<unsigned>(numbers[1])},
@@ -133,7 +133,7 @@ std::string read_duration(const std::string& text, int64_t* seconds) {
     }
     const std::string digits = text.substr(0, text.size() - 1);
     int64_t count = 0;
-    if (digits[0] < '0' || digits[0] > '9' || !whole_number_text(digits, &count) || count < 1 ||
+    if (!is_digit(digits[0]) || !whole_number_text(digits, &count) || count < 1 ||
         count > kMaxDurationSeconds / per_unit)
         return problem;
     *seconds = count * per_unit;
