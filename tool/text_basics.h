@@ -9,6 +9,10 @@
 // An ASCII decimal digit; never locale-dependent.
 inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
+// A space, tab, carriage return or line feed: the blanks that trim_blanks
+// takes off, and the whitespace JSON allows between tokens.
+inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // a / b rounded towards minus infinity (b != 0), for dates before an epoch.
 inline int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 

@@ -23,8 +23,6 @@ namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
 size_t skip_blanks(std::string_view text, size_t at) {
     while (at < text.size() && is_blank(text[at])) ++at;
     return at;

@@ -8,14 +8,15 @@
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+// What separates the words of a GMT line: a space or a tab.
+bool is_space_or_tab(char c) { return c == ' ' || c == '\t'; }
 
 // The next blank- or tab-separated word of `line` from `*at`, moving past it.
 std::string_view next_word(std::string_view line, size_t* at) {
     size_t start = *at;
-    while (start < line.size() && is_blank(line[start])) ++start;
+    while (start < line.size() && is_space_or_tab(line[start])) ++start;
     size_t end = start;
-    while (end < line.size() && !is_blank(line[end])) ++end;
+    while (end < line.size() && !is_space_or_tab(line[end])) ++end;
     *at = end;
     return line.substr(start, end - start);
 }
