@@ -1,5 +1,5 @@
-// The importer's shared vocabulary: the event it keeps, the selection it
-// applies, what it counts and how it fails. Every mode (catalogue, outline
+// The importer's shared vocabulary: the event it keeps, what it counts and
+// how it fails (the selection it applies is the companions' own). Every mode (catalogue, outline
 // box, fetch) and every reader speaks it.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "import/layout_sniff.h"
+#include "tool/selection/selection.h"
 
 // One event as the importer keeps it.
 struct QuakeEvent {
@@ -18,34 +19,6 @@ struct QuakeEvent {
     double latitude = 0.0;   // degrees north, -90 to 90
     double longitude = 0.0;  // degrees east, -180 to 180 (0 to 360 with LongitudeForm::east_360)
     double magnitude = 0.0;  // above 0 in every kept event
-};
-
-// A latitude-longitude box, edges included. `west` greater than `east` means
-// the box crosses the antimeridian.
-struct Region {
-    double south = -90.0;
-    double north = 90.0;
-    double west = -180.0;
-    double east = 180.0;
-
-    bool contains(double latitude, double longitude) const;
-};
-
-// How kept events' longitudes are written: as read (-180..180), or with
-// each negative one plus 360 (0..360), to lie on an outline that crosses
-// 180 degrees and is therefore written in 0..360.
-enum class LongitudeForm { signed_180, east_360 };
-
-// Which events to keep, how strict to be with bad rows, and the longitude
-// form of the kept events (the selection itself sees them as read).
-struct Selection {
-    bool all_types = false;  // keep blasts and other non-earthquakes too
-    double min_magnitude = -std::numeric_limits<double>::infinity();
-    std::optional<int64_t> from_us;  // keep from this time on (inclusive)
-    std::optional<int64_t> to_us;    // keep before this time (exclusive)
-    std::optional<Region> region;
-    bool skip_bad = false;  // count and skip bad rows instead of failing
-    LongitudeForm longitudes = LongitudeForm::signed_180;
 };
 
 // What reading found, for the summary line.

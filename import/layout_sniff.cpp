@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tool/text_basics.h"
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "import/selection_options.h"
+#include "tool/selection/selection_options.h"
 
 namespace {
 

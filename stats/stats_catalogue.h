@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "import/import_types.h"
-#include "import/iso_time.h"
+#include "tool/selection/selection.h"
+#include "tool/selection/iso_time.h"
 
 struct StatsEvents {
     std::vector<float> magnitudes;  // as read, in file order

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "import/selection_options.h"
+#include "tool/selection/selection_options.h"
 #include "stats/gutenberg_richter.h"
 #include "stats/magnitude_bins.h"
 #include "stats/stats_catalogue.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "stats/gutenberg_richter.h"
 
 struct StatsReport {

@@ -1,5 +1,8 @@
 #include "tool/text_basics.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace {
 
 char ascii_lower_char(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -41,4 +44,26 @@ std::string shell_word(std::string_view text) {
     std::string quoted = "'";
     for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
+}
+
+
+std::optional<double> parse_decimal(std::string_view text) {
+    text = trim_blanks(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string quoted_for_message(std::string_view text) {
+    constexpr size_t kLongest = 60;
+    std::string out = "\"";
+    for (char c : text.substr(0, kLongest)) {
+        // Control bytes would garble the terminal; show them as '?'.
+        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    }
+    if (text.size() > kLongest) out += "...";
+    return out + "\"";
 }

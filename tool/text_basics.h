@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <optional>
+#include <string>
 #include <string_view>
 
 // An ASCII decimal digit; never locale-dependent.
@@ -40,3 +42,10 @@ bool has_extension(std::string_view path, std::string_view extension);
 // `text` as one word a POSIX shell reads back as it is: unchanged when it
 // holds only plain characters, otherwise in single quotes.
 std::string shell_word(std::string_view text);
+
+// Numbers as the text layouts write them: blanks around, an optional sign,
+// decimals and an exponent; nothing else, and never infinite or NaN.
+std::optional<double> parse_decimal(std::string_view text);
+
+// `text` quoted for a message, cut short when long.
+std::string quoted_for_message(std::string_view text);

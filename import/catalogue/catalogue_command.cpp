@@ -10,9 +10,9 @@
 
 #include "tool/output_file.h"
 #include "tool/progress_bar.h"
-#include "import/selection_options.h"
-#include "import/catalogue/catalogue_reader.h"
-#include "import/catalogue/catalogue_output.h"
+#include "tool/selection/selection_options.h"
+#include "import/downloads/download_reader.h"
+#include "import/catalogue_output.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "tool/text_basics.h"
 
 namespace {

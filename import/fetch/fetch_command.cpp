@@ -13,8 +13,8 @@
 #include "version.h"
 #include "tool/output_file.h"
 #include "tool/progress_bar.h"
-#include "import/selection_options.h"
-#include "import/catalogue/catalogue_output.h"
+#include "tool/selection/selection_options.h"
+#include "import/catalogue_output.h"
 #include "import/fetch/fetcher.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "import/catalogue/event_sink.h"
-#include "import/catalogue/text_readers.h"
+#include "import/event_sink.h"
+#include "import/downloads/text_readers.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "import/selection_options.h"
+#include "tool/selection/selection_options.h"
 
 // What the command line asked for.
 struct OutlineRequest {

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "tool/text_basics.h"
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 
 namespace {
 

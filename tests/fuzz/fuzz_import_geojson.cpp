@@ -1,8 +1,8 @@
 // Fuzz target: the GeoJSON feed reader of sismap-import on arbitrary bytes;
 // then the same bytes split into one-feature pieces and parsed whole, which
 // must agree: both refused, or the same events and counts.
-#include "import/catalogue/event_sink.h"
-#include "import/catalogue/geojson_reader.h"
+#include "import/event_sink.h"
+#include "import/downloads/geojson_reader.h"
 #include "import_fuzz_check.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "data/data_loader.h"
-#include "import/catalogue/catalogue_reader.h"
-#include "import/catalogue/catalogue_writer.h"
-#include "import/iso_time.h"
+#include "import/downloads/download_reader.h"
+#include "import/catalogue_writer.h"
+#include "tool/selection/iso_time.h"
 
 namespace import_fuzz {
 

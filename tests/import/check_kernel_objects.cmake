@@ -23,7 +23,7 @@ function(shared_code object out)
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
-file(GLOB_RECURSE baseline "${OBJECT_DIR}/sismap_import.dir/catalogue/geojson_feed.cpp.o")
+file(GLOB_RECURSE baseline "${OBJECT_DIR}/sismap_import.dir/downloads/geojson_feed.cpp.o")
 if(NOT baseline)
   message(FATAL_ERROR "no baseline copy of the GeoJSON feed reader under ${OBJECT_DIR}")
 endif()

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "import/catalogue/catalogue_reader.h"
-#include "import/catalogue/catalogue_writer.h"
+#include "import/downloads/download_reader.h"
+#include "import/catalogue_writer.h"
 
 // Reads `text` as the importer would a file named "in", then sorts it:
 // the header and the events' lines (without the closing repeat of the last

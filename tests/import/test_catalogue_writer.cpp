@@ -6,7 +6,7 @@
 #include <random>
 
 #include "data/data_loader.h"
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "import_test_support.h"
 
 namespace {

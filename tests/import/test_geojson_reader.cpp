@@ -3,7 +3,7 @@
 
 #include <simdjson.h>
 
-#include "import/catalogue/geojson_reader.h"
+#include "import/downloads/geojson_reader.h"
 #include "import_test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // ISO 8601 parsing to UTC and the civil fields the viewer's lines are made of.
 #include <gtest/gtest.h>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "import/catalogue/catalogue_reader.h"
+#include "import/downloads/download_reader.h"
 #include "import/layout_sniff.h"
 #include "import/outline/outline_command.h"
 #include "import/outline/outline_gmt.h"

@@ -4,7 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "import/selection_options.h"
+#include "tool/selection/selection_options.h"
 #include "import_test_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // GeoJSON event feed reader: splitting the feed into pieces and choosing the
 // simdjson kernel that reads them.
-#include "import/catalogue/geojson_reader.h"
+#include "import/downloads/geojson_reader.h"
 
 #include <simdjson.h>
 
@@ -14,7 +14,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "import/catalogue/geojson_feed.h"
+#include "import/downloads/geojson_feed.h"
 #include "tool/text_basics.h"
 
 FeedSource::~FeedSource() = default;

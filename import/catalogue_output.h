@@ -31,3 +31,9 @@ std::string short_span_hint(const std::vector<QuakeEvent>& events, const OutputF
 // then left as it was).
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
                       OutputFile& output, bool quiet);
+
+// Why an import kept no event, for its refusal: how many were read and
+// which selection removed how many of them, the largest share first, e.g.
+// "of the 130 events read, 120 lie outside --region and 10 are below
+// --min-mag".
+std::string no_event_kept_reason(const ImportCounts& counts);

@@ -1,11 +1,11 @@
 // CSV and FDSN event text readers.
-#include "import/catalogue/text_readers.h"
+#include "import/downloads/text_readers.h"
 
 #include <cstring>
 #include <deque>
 #include <vector>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "tool/text_basics.h"
 
 namespace {

@@ -1,11 +1,10 @@
 // Checking the catalogue options.
-#include "import/selection_options.h"
+#include "tool/selection/selection_options.h"
 
-#include <algorithm>
 #include <vector>
 
-#include "import/catalogue/event_sink.h"
-#include "import/iso_time.h"
+#include "tool/text_basics.h"
+#include "tool/selection/iso_time.h"
 
 std::optional<double> parse_finite_number(const std::string& text) { return parse_decimal(text); }
 
@@ -101,30 +100,4 @@ CLI::Option* add_longitudes_option(CLI::App& command, std::string& form, const s
                                                   : "expected -180,180 or 0,360, got \"" + text + "\"";
             },
             "-180,180|0,360"));
-}
-
-std::string no_event_kept_reason(const ImportCounts& counts) {
-    if (counts.read == 0) return "the input holds no events";
-    struct Cause {
-        uint64_t count;
-        const char* many;  // after a count above 1
-        const char* one;   // after a count of 1
-    };
-    std::vector<Cause> causes = {
-        {counts.not_earthquake, " are not earthquakes (--all-types keeps them)", " is not an earthquake (--all-types keeps it)"},
-        {counts.no_magnitude, " have no magnitude above 0", " has no magnitude above 0"},
-        {counts.below_min_magnitude, " are below --min-mag", " is below --min-mag"},
-        {counts.outside_time, " lie outside --from/--to", " lies outside --from/--to"},
-        {counts.outside_region, " lie outside --region", " lies outside --region"},
-        {counts.bad, " are bad rows, skipped", " is a bad row, skipped"},
-    };
-    causes.erase(std::remove_if(causes.begin(), causes.end(), [](const Cause& c) { return c.count == 0; }),
-                 causes.end());
-    std::stable_sort(causes.begin(), causes.end(), [](const Cause& a, const Cause& b) { return a.count > b.count; });
-    std::string text = "of the " + std::to_string(counts.read) + (counts.read == 1 ? " event" : " events") + " read, ";
-    for (size_t i = 0; i < causes.size(); ++i) {
-        if (i > 0) text += i + 1 == causes.size() ? " and " : ", ";
-        text += std::to_string(causes[i].count) + (causes[i].count == 1 ? causes[i].one : causes[i].many);
-    }
-    return text;
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 
 // Reads `text`, whose buffer holds at least `capacity` bytes. Messages give
 // the byte offset. A feature with an area geometry is refused as a region

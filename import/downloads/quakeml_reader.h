@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 
 // Fills `buffer` with at most `room` bytes of the file; 0 at its end. May
 // throw ImportError for a read failure.

@@ -1,11 +1,11 @@
 // Writing events in the viewer's catalogue layout.
-#include "import/catalogue/catalogue_writer.h"
+#include "import/catalogue_writer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
 // Writing the kept events and the summary, for the catalogue and fetch modes.
-#include "import/catalogue/catalogue_output.h"
+#include "import/catalogue_output.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
-#include "import/catalogue/catalogue_writer.h"
-#include "import/selection_options.h"
+#include "import/catalogue_writer.h"
+#include "tool/selection/selection_options.h"
 #include "tool/text_basics.h"
 
 bool open_import_output(OutputFile& output, const std::string& path) {
@@ -76,4 +77,30 @@ int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& count
         if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
     }
     return 0;
+}
+
+std::string no_event_kept_reason(const ImportCounts& counts) {
+    if (counts.read == 0) return "the input holds no events";
+    struct Cause {
+        uint64_t count;
+        const char* many;  // after a count above 1
+        const char* one;   // after a count of 1
+    };
+    std::vector<Cause> causes = {
+        {counts.not_earthquake, " are not earthquakes (--all-types keeps them)", " is not an earthquake (--all-types keeps it)"},
+        {counts.no_magnitude, " have no magnitude above 0", " has no magnitude above 0"},
+        {counts.below_min_magnitude, " are below --min-mag", " is below --min-mag"},
+        {counts.outside_time, " lie outside --from/--to", " lies outside --from/--to"},
+        {counts.outside_region, " lie outside --region", " lies outside --region"},
+        {counts.bad, " are bad rows, skipped", " is a bad row, skipped"},
+    };
+    causes.erase(std::remove_if(causes.begin(), causes.end(), [](const Cause& c) { return c.count == 0; }),
+                 causes.end());
+    std::stable_sort(causes.begin(), causes.end(), [](const Cause& a, const Cause& b) { return a.count > b.count; });
+    std::string text = "of the " + std::to_string(counts.read) + (counts.read == 1 ? " event" : " events") + " read, ";
+    for (size_t i = 0; i < causes.size(); ++i) {
+        if (i > 0) text += i + 1 == causes.size() ? " and " : ", ";
+        text += std::to_string(causes[i].count) + (causes[i].count == 1 ? causes[i].one : causes[i].many);
+    }
+    return text;
 }

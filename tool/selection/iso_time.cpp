@@ -1,5 +1,5 @@
 // ISO 8601 time parsing and the civil fields of a UTC time.
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "tool/text_basics.h"
 
 #include <date/date.h>

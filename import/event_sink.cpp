@@ -1,8 +1,7 @@
 // Event checks, selection and counting shared by every catalogue reader.
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 #include "tool/text_basics.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -16,12 +15,6 @@ bool is_earthquake(std::string_view type) {
 }
 
 }  // namespace
-
-bool Region::contains(double latitude, double longitude) const {
-    if (latitude < south || latitude > north) return false;
-    if (west <= east) return longitude >= west && longitude <= east;
-    return longitude >= west || longitude <= east;
-}
 
 const char* EventSink::offer(const RawEvent& event) {
     if (!(event.latitude >= -90.0 && event.latitude <= 90.0)) return "latitude outside -90 to 90";
@@ -56,24 +49,3 @@ void EventSink::bad(const std::string& where, const std::string& what) {
     ++counts_.bad;
 }
 
-
-std::optional<double> parse_decimal(std::string_view text) {
-    text = trim_blanks(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+') return std::nullopt;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
-std::string quoted_for_message(std::string_view text) {
-    constexpr size_t kLongest = 60;
-    std::string out = "\"";
-    for (char c : text.substr(0, kLongest)) {
-        // Control bytes would garble the terminal; show them as '?'.
-        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
-    }
-    if (text.size() > kLongest) out += "...";
-    return out + "\"";
-}

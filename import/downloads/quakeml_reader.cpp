@@ -1,5 +1,5 @@
 // QuakeML 1.2 reader.
-#include "import/catalogue/quakeml_reader.h"
+#include "import/downloads/quakeml_reader.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 #include "tool/text_basics.h"
 
 namespace {

@@ -58,10 +58,3 @@ private:
     const ReadProgress* progress_;
     FirstSighting first_sighting_;
 };
-
-// Numbers as the text layouts write them: blanks around, an optional sign,
-// decimals and an exponent; nothing else, and never infinite or NaN.
-std::optional<double> parse_decimal(std::string_view text);
-
-// `text` quoted for a message, cut short when long.
-std::string quoted_for_message(std::string_view text);

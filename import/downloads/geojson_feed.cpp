@@ -2,7 +2,7 @@
 // compiled for one simdjson kernel, the one the compiler flags allow; the
 // build compiles this file once per kernel (SISMAP_GEOJSON_KERNEL names it)
 // and the reader picks the copy for the running processor.
-#include "import/catalogue/geojson_feed.h"
+#include "import/downloads/geojson_feed.h"
 
 #include <simdjson.h>
 
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "import/iso_time.h"
+#include "tool/selection/iso_time.h"
 
 #ifndef SISMAP_GEOJSON_KERNEL
 #define SISMAP_GEOJSON_KERNEL builtin

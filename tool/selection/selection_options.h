@@ -1,4 +1,4 @@
-// Selection options shared by the importer's modes (--min-mag, --from, --to,
+// Selection options shared by the importer's modes and the statistics (--min-mag, --from, --to,
 // --region, and --longitudes for how kept events are written), checked and
 // turned into a Selection, and the word on an import that kept nothing.
 // Each check returns an empty string for a good value, otherwise what is
@@ -11,7 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "import/import_types.h"
+#include "tool/selection/selection.h"
 
 std::optional<double> parse_finite_number(const std::string& text);
 
@@ -51,9 +51,3 @@ std::optional<LongitudeForm> parse_longitude_form(const std::string& text);
 // Registers --longitudes on `command`, checked as it is parsed; `help`
 // says what it does in that mode.
 CLI::Option* add_longitudes_option(CLI::App& command, std::string& form, const std::string& help);
-
-// Why an import kept no event, for its refusal: how many were read and
-// which selection removed how many of them, the largest share first, e.g.
-// "of the 130 events read, 120 lie outside --region and 10 are below
-// --min-mag".
-std::string no_event_kept_reason(const ImportCounts& counts);

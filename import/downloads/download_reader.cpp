@@ -1,15 +1,15 @@
 // Opening a catalogue, choosing its reader and running it.
-#include "import/catalogue/catalogue_reader.h"
+#include "import/downloads/download_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include <simdjson.h>
 
-#include "import/catalogue/event_sink.h"
-#include "import/catalogue/geojson_reader.h"
-#include "import/catalogue/quakeml_reader.h"
-#include "import/catalogue/text_readers.h"
+#include "import/event_sink.h"
+#include "import/downloads/geojson_reader.h"
+#include "import/downloads/quakeml_reader.h"
+#include "import/downloads/text_readers.h"
 #include "tool/input_source.h"
 
 namespace {

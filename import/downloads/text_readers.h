@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "import/catalogue/event_sink.h"
+#include "import/event_sink.h"
 
 // Reads the whole text (a UTF-8 byte-order mark and CR LF line ends are
 // accepted) and hands every row to `sink`. `name` names the file in messages,
