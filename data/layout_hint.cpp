@@ -43,10 +43,10 @@ bool runs_backwards(const std::vector<QuakeRecord>& records) {
 // Where the converted catalogue could go: beside the download, its
 // extension replaced.
 std::string converted_name(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (has_extension ? path.substr(0, dot) : path) + "-sismap.txt";
+    const PathParts parts = split_path(path);
+    const size_t dot = parts.name.rfind('.');
+    const bool has_extension = dot != std::string::npos && dot > 0;
+    return parts.folder + (has_extension ? parts.name.substr(0, dot) : parts.name) + "-sismap.txt";
 }
 
 }  // namespace
@@ -55,9 +55,7 @@ std::string catalogue_layout_hint(const char* quake_path, std::string_view head,
                                   const std::vector<QuakeRecord>& records) {
     head = without_byte_order_mark(head);
     size_t first = 0;
-    while (first < head.size() && (head[first] == ' ' || head[first] == '\t' || head[first] == '\r' ||
-                                   head[first] == '\n'))
-        ++first;
+    while (first < head.size() && is_blank(head[first])) ++first;
     // The header and the first line after it.
     size_t end = head.find('\n', first);
     if (end != std::string_view::npos) end = head.find('\n', end + 1);

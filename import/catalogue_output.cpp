@@ -6,13 +6,14 @@
 #include <exception>
 
 #include "import/catalogue_writer.h"
+#include "tool/command_line.h"
 #include "tool/selection/selection_options.h"
 #include "tool/text_basics.h"
 
 bool open_import_output(OutputFile& output, const std::string& path) {
     std::string error;
     if (output.open(path, &error)) return true;
-    std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
+    report_line(error);
     return false;
 }
 
@@ -63,12 +64,12 @@ int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& count
     } catch (const std::exception& e) {
         // The system giving out (memory): the output's temporary file goes
         // with `output`, the target stays.
-        std::fprintf(stderr, "sismap-import: %s\n", e.what());
+        report_line(e.what());
         return 1;
     }
     std::string error;
     if (!output.commit(&error)) {
-        std::fprintf(stderr, "sismap-import: %s\n", error.c_str());
+        report_line(error);
         return 1;
     }
     if (!quiet) {

@@ -49,9 +49,7 @@ bool read_records(const std::string& path, std::string* head, std::vector<QuakeR
                   std::string* error) {
     InputSource source;
     if (!source.open(path, false)) {
-        *error = source.failure() == InputSource::Failure::is_directory
-                     ? "cannot read " + path + ": it is a directory"
-                     : "cannot open " + path + ": " + std::strerror(source.error_number());
+        *error = source.failure_text(path);
         return false;
     }
     std::string_view bytes;
@@ -63,7 +61,7 @@ bool read_records(const std::string& path, std::string* head, std::vector<QuakeR
         read_catalogue_file(source, *records);
     }
     if (source.failure() == InputSource::Failure::read_error) {
-        *error = "cannot read " + path + ": " + std::strerror(source.error_number());
+        *error = source.failure_text(path);
         return false;
     }
     return true;

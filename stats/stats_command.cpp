@@ -12,6 +12,7 @@
 #include "stats/stats_catalogue.h"
 #include "stats/stats_figure.h"
 #include "stats/stats_report.h"
+#include "tool/command_line.h"
 #include "tool/output_file.h"
 
 namespace {
@@ -21,19 +22,10 @@ struct StatsOptions {
     std::string figure;
     std::string mc = "best";
     double bin_width = 0.1;
-    std::optional<double> min_magnitude;
-    std::string from;
-    std::string to;
-    std::string region;
+    SelectionFlags selection;
     bool json = false;
     bool quiet = false;
 };
-
-int fail(const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "sismap-stats: %s\n", message.c_str());
-    return 1;
-}
 
 int run(const StatsOptions& options, const Selection& selection) {
     const MagnitudeBins bins = *MagnitudeBins::of_width(options.bin_width);
@@ -43,20 +35,20 @@ int run(const StatsOptions& options, const Selection& selection) {
 
     StatsEvents events;
     std::string error;
-    if (!read_stats_events(options.catalogue, selection, format.has_value(), &events, &error)) return fail(error);
+    if (!read_stats_events(options.catalogue, selection, format.has_value(), &events, &error)) return report_failure(error);
     const MagnitudeHistogram histogram(events.magnitudes, bins);
     const std::optional<Completeness> completeness = find_completeness(histogram, bins, request);
     if (!completeness)
-        return fail(options.catalogue + ": no candidate Mc fits within " +
+        return report_failure(options.catalogue + ": no candidate Mc fits within " +
                     (request.method == McMethod::gof90 ? "10 % (gof90)" : "5 % (gof95)") +
                     "; ask for --mc best, maxc or a magnitude");
     const std::optional<GutenbergRichterFit> fit = fit_gutenberg_richter(histogram, bins, completeness->mc_bin);
     if (!fit)
-        return fail(options.catalogue + ": fewer than two events at or above Mc = " +
+        return report_failure(options.catalogue + ": fewer than two events at or above Mc = " +
                     short_number(bins.centre(completeness->mc_bin)) + ", no b-value");
     if (format && !write_figure(options.figure, *format,
                                 FigureContent{events, histogram, bins, *completeness, *fit}, &error))
-        return fail(error);
+        return report_failure(error);
 
     const StatsReport report{events.magnitudes.size(), events.first, events.last, completeness->method, *fit};
     if (options.json) {
@@ -65,7 +57,7 @@ int run(const StatsOptions& options, const Selection& selection) {
         std::fputs(summary_text(report).c_str(), stdout);
         if (format) std::printf("figure: %s\n", options.figure.c_str());
     }
-    return std::fflush(stdout) == 0 ? 0 : fail("cannot write to standard output");
+    return std::fflush(stdout) == 0 ? 0 : report_failure("cannot write to standard output");
 }
 
 std::string check_mc(const std::string& text) {
@@ -101,21 +93,13 @@ void add_stats_command(CLI::App& app, int* status) {
     app.add_option("--bin", options->bin_width, "Width of the magnitude bins")
         ->check(CLI::Validator(check_bin_width, "WIDTH"))
         ->capture_default_str();
-    app.add_option("--min-mag", options->min_magnitude, "Keep events of at least this magnitude")
-        ->check(CLI::Validator(check_number_option, "NUMBER"));
-    app.add_option("--from", options->from, "Keep events at or after this UTC date or date-time")
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    app.add_option("--to", options->to, "Keep events before this UTC date or date-time")
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    app.add_option("--region", options->region,
-                   "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
-        ->check(CLI::Validator(check_region_option, "S,N,W,E"));
+    add_selection_options(app, options->selection);
     app.add_flag("--json", options->json, "Print one JSON object instead of the summary");
     app.add_flag("-q,--quiet", options->quiet, "No summary on standard output");
 
     app.callback([options, status] {
         const Selection selection =
-            make_selection(false, options->min_magnitude, options->from, options->to, options->region, false);
+            make_selection(false, options->selection, false);
         if (!options->figure.empty() && is_same_file(options->catalogue, options->figure))
             throw CLI::ValidationError("FIGURE", "is the same file as CATALOGUE; the catalogue is never overwritten");
         *status = run(*options, selection);

@@ -120,3 +120,13 @@ bool InputSource::rewind() {
     at_end_ = false;
     return true;
 }
+
+std::string InputSource::failure_text(const std::string& name) const {
+    switch (failure_) {
+        case Failure::is_directory: return "cannot read " + name + ": it is a directory";
+        case Failure::cannot_open: return "cannot open " + name + ": " + std::strerror(error_);
+        case Failure::read_error: return "cannot read " + name + ": " + std::strerror(error_);
+        case Failure::none: break;
+    }
+    return std::string();
+}

@@ -6,7 +6,8 @@
 // content from the start, those bytes included, so a pipe or standard input
 // is opened and read once. Interrupted reads are retried.
 //
-// Failures are reported, not thrown: each program words its own messages.
+// Failures are reported, not thrown; failure_text() words them the one way
+// every program shows them.
 #pragma once
 
 #include <cstddef>
@@ -51,6 +52,11 @@ public:
     Failure failure() const { return failure_; }
     // The errno behind a failure to open or to read.
     int error_number() const { return error_; }
+
+    // The failure as users read it, naming the input `name`: "cannot open
+    // NAME: No such file or directory", "cannot read NAME: it is a
+    // directory", "cannot read NAME: Input/output error".
+    std::string failure_text(const std::string& name) const;
 
 private:
     size_t read_fd(char* out, size_t room);

@@ -20,6 +20,12 @@ std::string_view trim_blanks(std::string_view text) {
     return text;
 }
 
+PathParts split_path(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return PathParts{std::string(), std::string(path)};
+    return PathParts{std::string(path.substr(0, slash + 1)), std::string(path.substr(slash + 1))};
+}
+
 std::string ascii_lower(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = ascii_lower_char(c);

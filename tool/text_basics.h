@@ -39,6 +39,14 @@ bool equals_ignoring_case(std::string_view a, std::string_view b);
 // one other character.
 bool has_extension(std::string_view path, std::string_view extension);
 
+// A path's folder, with its trailing '/' (empty when the path names none),
+// and the name after it.
+struct PathParts {
+    std::string folder;
+    std::string name;
+};
+PathParts split_path(std::string_view path);
+
 // `text` as one word a POSIX shell reads back as it is: unchanged when it
 // holds only plain characters, otherwise in single quotes.
 std::string shell_word(std::string_view text);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "tool/command_line.h"
 #include "tool/output_file.h"
 #include "tool/progress_bar.h"
 #include "tool/selection/selection_options.h"
@@ -44,7 +45,7 @@ int run(const Options& options, const Selection& selection) {
     } catch (const std::exception& e) {
         // A bad input (ImportError) or the system giving out (memory): the
         // output's temporary file goes with `output`, the target stays.
-        std::fprintf(stderr, "sismap-import: %s\n", e.what());
+        report_line(e.what());
         return 1;
     }
     return write_kept_events(events, counts, layout_name(counts.layout), output, options.quiet);

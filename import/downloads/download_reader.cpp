@@ -17,16 +17,12 @@ namespace {
 // The catalogue at `path` ("-": standard input), opened for reading or an
 // ImportError naming `name` and why.
 void open_input(InputSource& input, const std::string& path, const std::string& name) {
-    if (input.open(path, true)) return;
-    if (input.failure() == InputSource::Failure::is_directory)
-        throw ImportError("cannot read " + name + ": it is a directory");
-    throw ImportError("cannot open " + name + ": " + std::strerror(input.error_number()));
+    if (!input.open(path, true)) throw ImportError(input.failure_text(name));
 }
 
 // A read that failed ends the import; the end of the content does not.
 void check_read(const InputSource& input, const std::string& name) {
-    if (input.failure() == InputSource::Failure::read_error)
-        throw ImportError("cannot read " + name + ": " + std::strerror(input.error_number()));
+    if (input.failure() == InputSource::Failure::read_error) throw ImportError(input.failure_text(name));
 }
 
 // Fewer bytes than any real row or feature takes: reserving the event list

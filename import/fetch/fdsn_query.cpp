@@ -66,20 +66,20 @@ std::optional<Service> find_service(const std::string& text, std::string* error)
     return std::nullopt;
 }
 
-std::vector<QueryBox> query_boxes(const std::optional<Region>& region) {
-    if (!region) return {QueryBox()};
-    if (region->west <= region->east) return {QueryBox{region->south, region->north, region->west, region->east}};
-    return {QueryBox{region->south, region->north, region->west, 180.0},
-            QueryBox{region->south, region->north, -180.0, region->east}};
+std::vector<Region> query_boxes(const std::optional<Region>& region) {
+    if (!region) return {Region()};
+    if (region->west <= region->east) return {Region{region->south, region->north, region->west, region->east}};
+    return {Region{region->south, region->north, region->west, 180.0},
+            Region{region->south, region->north, -180.0, region->east}};
 }
 
-std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const QueryBox& box,
+std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const Region& box,
                       const std::optional<double>& min_magnitude, uint64_t limit) {
     // The slice widened to whole seconds: the start's second, the end's
     // next one when the end is not whole (the latest time stays in range).
     const int64_t end_us = to_us > kLatestTimeUs - 999999 ? kLatestTimeUs : to_us + 999999;
     std::string url = base_url + "/query?starttime=" + query_time(from_us) + "&endtime=" + query_time(end_us);
-    const QueryBox world;
+    const Region world;
     if (box.south != world.south || box.north != world.north || box.west != world.west || box.east != world.east) {
         url += "&minlatitude=" + query_number(box.south) + "&maxlatitude=" + query_number(box.north) +
                "&minlongitude=" + query_number(box.west) + "&maxlongitude=" + query_number(box.east);

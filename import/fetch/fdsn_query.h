@@ -27,18 +27,11 @@ struct Service {
 };
 std::optional<Service> find_service(const std::string& text, std::string* error);
 
-// One query: the time slice [from, to] (services include both ends) and the
-// longitudes of one box, west <= east within -180..180.
-struct QueryBox {
-    double south = -90.0;
-    double north = 90.0;
-    double west = -180.0;
-    double east = 180.0;
-};
-
-// The boxes a region is queried as: the whole world without a region, two
+// The boxes a region is queried as (each query is a time slice [from, to],
+// both ends included by services, and one box, west <= east within
+// -180..180): the whole world without a region, two
 // boxes for one across the antimeridian (west > east), else the region.
-std::vector<QueryBox> query_boxes(const std::optional<Region>& region);
+std::vector<Region> query_boxes(const std::optional<Region>& region);
 
 // "2024-01-31T12:00:00": the UTC second a time falls in, as queries name it.
 std::string query_time(int64_t us);
@@ -48,7 +41,7 @@ std::string query_time(int64_t us);
 // &limit=N&format=text. Times are whole UTC seconds, the slice widened to
 // them; the box is left out
 // when it is the whole world.
-std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const QueryBox& box,
+std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const Region& box,
                       const std::optional<double>& min_magnitude, uint64_t limit);
 
 // What an HTTP answer means for its slice.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "version.h"
+#include "tool/command_line.h"
 #include "tool/output_file.h"
 #include "tool/progress_bar.h"
 #include "tool/selection/selection_options.h"
@@ -22,10 +23,7 @@ namespace {
 struct Options {
     std::string output;
     std::string service = "usgs";
-    std::string from;
-    std::string to;
-    std::string region;
-    std::optional<double> min_magnitude;
+    SelectionFlags selection;
     bool all_types = false;
     std::string longitudes = "-180,180";
     int retries = 5;
@@ -63,7 +61,7 @@ int run(const Options& options, const FetchPlan& plan, const Selection& selectio
         if (!options.quiet) {
             hooks.notice = [&bar](const std::string& line) {
                 bar.finish();
-                std::fprintf(stderr, "sismap-import: %s\n", line.c_str());
+                report_line(line);
             };
         }
         hooks.sleep = [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); };
@@ -73,7 +71,7 @@ int run(const Options& options, const FetchPlan& plan, const Selection& selectio
     } catch (const std::exception& e) {
         // A failed query (ImportError) or the system giving out: the
         // output's temporary file goes with `output`, the target stays.
-        std::fprintf(stderr, "sismap-import: %s\n", e.what());
+        report_line(e.what());
         return 1;
     }
     const std::string source = "FDSN text from " + plan.service.name + ": " + std::to_string(fetch_counts.queries) +
@@ -104,16 +102,7 @@ void add_fetch_command(CLI::App& app, int* status) {
                 return find_service(text, &error) ? std::string() : error;
             },
             "NAME|URL"));
-    command->add_option("--from", options->from, "Events at or after this UTC date or date-time")
-        ->required()
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    command->add_option("--to", options->to, "Events before this UTC date or date-time; default now")
-        ->check(CLI::Validator(check_time_option, "TIME"));
-    command->add_option("--region", options->region,
-                        "Events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
-        ->check(CLI::Validator(check_region_option, "S,N,W,E"));
-    command->add_option("--min-mag", options->min_magnitude, "Events of at least this magnitude")
-        ->check(CLI::Validator(check_number_option, "NUMBER"));
+    add_selection_options(*command, options->selection, SelectionWording::fetch)[1]->required();
     command->add_flag("--all-types", options->all_types, "Keep blasts and other non-earthquake events too");
     command->add_option("--retries", options->retries,
                         "Ask again this many times when the service is busy or the connection fails; default 5")
@@ -134,8 +123,7 @@ void add_fetch_command(CLI::App& app, int* status) {
     command->add_flag("-q,--quiet", options->quiet, "No summary line, progress bar or retry notices");
 
     command->callback([options, status] {
-        Selection selection = make_selection(options->all_types, options->min_magnitude, options->from,
-                                             options->to, options->region, false);
+        Selection selection = make_selection(options->all_types, options->selection, false);
         selection.longitudes = *parse_longitude_form(options->longitudes);
         if (!selection.to_us) {
             selection.to_us = now_us();
@@ -148,7 +136,7 @@ void add_fetch_command(CLI::App& app, int* status) {
         plan.from_us = *selection.from_us;
         plan.to_us = *selection.to_us;
         plan.region = selection.region;
-        plan.min_magnitude = options->min_magnitude;
+        plan.min_magnitude = options->selection.min_magnitude;
         plan.retries = options->retries;
         plan.retry_wait = options->retry_wait;
         *status = run(*options, plan, selection);

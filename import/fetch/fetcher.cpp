@@ -45,7 +45,7 @@ public:
         counts_ = ImportCounts();
         counts_.layout = InputLayout::fdsn_text;
         fetch_counts_ = FetchCounts();
-        for (const QueryBox& box : query_boxes(plan_.region)) {
+        for (const Region& box : query_boxes(plan_.region)) {
             // Earliest slice on top, so the answers come in time order.
             std::vector<Slice> pending{{plan_.from_us, plan_.to_us}};
             while (!pending.empty()) {
@@ -71,7 +71,7 @@ public:
 private:
     // Fetches one slice of one box; false when it holds too many events for
     // one answer and must be split.
-    bool fetch_slice(const Slice& slice, const QueryBox& box) {
+    bool fetch_slice(const Slice& slice, const Region& box) {
         const std::string url =
             query_url(plan_.service.base_url, slice.from_us, slice.to_us, box, plan_.min_magnitude, plan_.limit);
         const HttpReply reply = ask(url);

@@ -29,15 +29,11 @@ namespace {
 // A boundary file ("-": standard input) read in two steps: the head, to
 // tell its kind, then, when it is GeoJSON, the rest. Failures name the path.
 void open_boundary(InputSource& input, const std::string& path) {
-    if (input.open(path, true)) return;
-    if (input.failure() == InputSource::Failure::is_directory)
-        throw OutlineError(path + ": cannot read: is a directory");
-    throw OutlineError(path + ": cannot open: " + std::strerror(input.error_number()));
+    if (!input.open(path, true)) throw OutlineError(input.failure_text(path));
 }
 
 void check_boundary_read(const InputSource& input, const std::string& path) {
-    if (input.failure() == InputSource::Failure::read_error)
-        throw OutlineError(path + ": cannot read: " + std::strerror(input.error_number()));
+    if (input.failure() == InputSource::Failure::read_error) throw OutlineError(input.failure_text(path));
 }
 
 // Every file the request reads, so that the output is never one of them.

@@ -89,7 +89,7 @@ TEST(FetchLogic, ServicesAndQueries) {
     // A fraction of a second widens the slice to whole seconds; no exponents
     // in numbers (a "+" would read as a blank).
     const Region fiji{-25.5, -12.0, 175.0, -178.25};
-    const std::vector<QueryBox> boxes = query_boxes(fiji);
+    const std::vector<Region> boxes = query_boxes(fiji);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(query_url("B", 1500000, 2500001, boxes[0], 0.00001, 100),
               "B/query?starttime=1970-01-01T00:00:01&endtime=1970-01-01T00:00:03&minlatitude=-25.5&maxlatitude=-12"

@@ -188,7 +188,7 @@ TEST_F(OutlineCommand, EveryRefusalLeavesTheOutputUntouched) {
         {"GeoJSON cut short", plain(truncated), "cut.geojson: line", 1},
         {"coordinates in metres", plain(metres), "WGS 84", 1},
         {"lines only", plain(lines), "has no polygon", 1},
-        {"a missing input", plain(scratch_.path("absent.geojson")), "absent.geojson: cannot open", 1},
+        {"a missing input", plain(scratch_.path("absent.geojson")), "absent.geojson: No such file", 1},
         {"a box with no event kept", box(empty_catalogue, 0), "no event is kept", 1},
         {"a box of one event on whole degrees", box(single_point, 0), "--margin", 1},
         {"a box around an outline", box(states_, 0), "states.geojson", 1},

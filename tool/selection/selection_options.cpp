@@ -67,17 +67,21 @@ Selection make_selection(bool all_types, const std::optional<double>& min_magnit
     return selection;
 }
 
-std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags) {
+std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags, SelectionWording wording) {
+    const bool fetch = wording == SelectionWording::fetch;
+    const std::string subject = fetch ? "Events" : "Keep events";
     return {
-        command.add_option("--min-mag", flags.min_magnitude, "Keep events of at least this magnitude")
+        command.add_option("--min-mag", flags.min_magnitude, subject + " of at least this magnitude")
             ->check(CLI::Validator(check_number_option, "NUMBER")),
-        command.add_option("--from", flags.from, "Keep events at or after this UTC date or date-time")
+        command.add_option("--from", flags.from, subject + " at or after this UTC date or date-time")
             ->check(CLI::Validator(check_time_option, "TIME")),
-        command.add_option("--to", flags.to, "Keep events before this UTC date or date-time")
+        command
+            .add_option("--to", flags.to,
+                        subject + " before this UTC date or date-time" + (fetch ? "; default now" : ""))
             ->check(CLI::Validator(check_time_option, "TIME")),
         command
             .add_option("--region", flags.region,
-                        "Keep events inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
+                        subject + " inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
             ->check(CLI::Validator(check_region_option, "S,N,W,E")),
     };
 }

@@ -38,9 +38,15 @@ struct SelectionFlags {
     std::string region;
 };
 
+// How the options' help words the selection: events kept from what is read,
+// or events asked of an event service.
+enum class SelectionWording { keep, fetch };
+
 // Registers --min-mag, --from, --to and --region on `command`, each checked
-// as it is parsed; returns them, e.g. for needs() or excludes().
-std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags);
+// as it is parsed; returns them in that order, e.g. for needs(), required()
+// or excludes().
+std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags,
+                                                SelectionWording wording = SelectionWording::keep);
 
 // The same from the flags as typed.
 Selection make_selection(bool all_types, const SelectionFlags& flags, bool skip_bad);
