@@ -55,7 +55,12 @@ std::string shell_word(std::string_view text) {
 
 std::optional<double> parse_decimal(std::string_view text) {
     text = trim_blanks(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    // One sign at most: from_chars takes a '-' itself, so after a '+' none
+    // may follow ("+-1" is no number).
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return std::nullopt;
+    }
     if (text.empty() || text.front() == '+') return std::nullopt;
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -1,5 +1,5 @@
-// Output files that appear whole or not at all, clean-up on fatal signals,
-// and the progress bar's text.
+// Output files that appear whole or not at all, and clean-up on fatal
+// signals.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "tool/output_file.h"
-#include "tool/progress_bar.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -86,14 +85,6 @@ TEST(OutputFile, FatalSignalRemovesTheTemporaryFile) {
         EXPECT_EQ(read_file(target), "old");
         EXPECT_EQ(file_names_in(dir.path()), std::vector<std::string>{"out.txt"});
     }
-}
-
-TEST(ProgressText, ShowsShareCountsDetailAndTimeLeft) {
-    EXPECT_EQ(format_progress(50, 100, "2001/01/01", 10.0, 10), "[#####     ]  50%  50/100  2001/01/01  ETA 0:10");
-    EXPECT_EQ(format_progress(100, 100, "", 10.0, 4), "[####] 100%  100/100");
-    EXPECT_EQ(format_progress(1, 3, "", 65.0, 3), "[#  ]  33%  1/3  ETA 2:10");
-    EXPECT_EQ(format_progress(7, 0, "read", 1.0, 10), "7  read");  // no total known
-    EXPECT_EQ(format_progress(9, 4, "", 1.0, 4), "[####] 100%  4/4");  // never past the end
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "app/startup.h"
 #include "app/viewer_state.h"
-#include "test_support.h"
+#include "tests/test_support.h"
 
 namespace {
 

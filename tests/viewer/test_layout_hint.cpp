@@ -15,8 +15,8 @@
 #include "app/viewer_state.h"
 #include "data/data_loader.h"
 #include "data/layout_hint.h"
-#include "scratch_dir.h"
-#include "test_support.h"
+#include "tests/scratch_dir.h"
+#include "tests/test_support.h"
 
 namespace {
 
