@@ -50,6 +50,9 @@ install(FILES ${doc_build_dir}/changelog.gz
               ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/packaging/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The pages the README links to, where its links find them.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN "man" EXCLUDE)
 # The inputs to try at once; the script that generated the catalogue stays in
 # the source tree.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/
