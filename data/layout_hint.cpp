@@ -2,7 +2,6 @@
 #include "data/layout_hint.h"
 
 #include <cstdio>
-#include <tuple>
 
 #include "tool/text_basics.h"
 
@@ -24,18 +23,13 @@ std::string_view first_iso_time(std::string_view text) {
     return {};
 }
 
-auto when(const QuakeRecord& r) {
-    return std::make_tuple(r.date.year, r.date.month, r.date.day, r.time.hour, r.time.minute, r.time.second,
-                           r.time.hundredths);
-}
-
 // Newest first: most steps from one entry to the next go back in time.
 bool runs_backwards(const std::vector<QuakeRecord>& records) {
     size_t back = 0;
     size_t forward = 0;
     for (size_t i = 1; i < records.size(); ++i) {
-        back += when(records[i]) < when(records[i - 1]);
-        forward += when(records[i - 1]) < when(records[i]);
+        back += record_time_order(records[i]) < record_time_order(records[i - 1]);
+        forward += record_time_order(records[i - 1]) < record_time_order(records[i]);
     }
     return back > 0 && back > 3 * forward;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <tuple>
 
 #include "calendar/calendar_date.h"
 
@@ -30,3 +31,10 @@ struct QuakeRecord {
     float reserved = 0.0f;   // unused column kept for the record's layout
     float magnitude = 0.0f;  // above 0 in every loaded entry
 };
+
+// An entry's date and time of day as one value that compares in time order,
+// for the readers that check or restore the catalogue's order.
+inline auto record_time_order(const QuakeRecord& r) {
+    return std::make_tuple(r.date.year, r.date.month, r.date.day, r.time.hour, r.time.minute, r.time.second,
+                           r.time.hundredths);
+}

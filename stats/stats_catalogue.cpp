@@ -29,7 +29,7 @@ auto order_key(const CivilTime& t) {
 }
 
 bool same_event(const QuakeRecord& a, const QuakeRecord& b) {
-    return order_key(civil_time_of(a)) == order_key(civil_time_of(b)) && a.latitude == b.latitude &&
+    return record_time_order(a) == record_time_order(b) && a.latitude == b.latitude &&
            a.longitude == b.longitude && a.magnitude == b.magnitude;
 }
 
