@@ -154,24 +154,79 @@
     if (column >= 0 && column < W && row >= 0 && row < H) pixels[(H - 1 - row) * W + column] = colour;
   }
 
-  // A line of one pixel's width from (x0, y0) to (x1, y1): along its major
-  // axis, every pixel whose centre the line passes.
-  function line(x0, y0, x1, y1, colour) {
-    const dx = x1 - x0;
-    const dy = y1 - y0;
+  // Lines as the graphics library draws them, by the diamond-exit rule: a
+  // line from a to b lights each pixel whose diamond |x - cx| + |y - cy| <
+  // 1/2 around its centre (cx, cy) the line passes through, unless the
+  // line ends inside it. The marks' bars, left to right and bottom to top,
+  // take a short way; other lines test the few pixels along their course.
+  function inDiamond(x, y, column, row) {
+    return Math.abs(x - column - 0.5) + Math.abs(y - row - 0.5) < 0.5;
+  }
+
+  // Whether the line from a to b meets the diamond of (column, row): the
+  // distance |x - cx| + |y - cy| along the line is smallest at an end or
+  // where x or y passes the centre.
+  function meetsDiamond(ax, ay, dx, dy, column, row) {
+    const cx = column + 0.5;
+    const cy = row + 0.5;
+    let nearest = Infinity;
+    const at = (t) => {
+      if (t >= 0 && t <= 1) nearest = Math.min(nearest, Math.abs(ax + t * dx - cx) + Math.abs(ay + t * dy - cy));
+    };
+    at(0);
+    at(1);
+    if (dx !== 0) at((cx - ax) / dx);
+    if (dy !== 0) at((cy - ay) / dy);
+    return nearest < 0.5;
+  }
+
+  // Half the width of a diamond at `offset` from its centre line; a line
+  // exactly between two rows counts to the upper one.
+  function halfWidth(offset) {
+    return Math.max(0.5 - Math.abs(offset), 1e-9);
+  }
+
+  function line(ax, ay, bx, by, colour) {
+    const dx = bx - ax;
+    const dy = by - ay;
     if (!(Math.abs(dx) + Math.abs(dy) > 0)) return;
+    if (dy === 0 && dx > 0) {
+      const row = Math.floor(ay);
+      if (row < 0 || row >= H) return;
+      const h = halfWidth(ay - row - 0.5);
+      const from = Math.max(0, Math.floor(ax - 0.5 - h) + 1);
+      const to = Math.min(W - 1, Math.floor(bx - 0.5 - h));
+      const base = (H - 1 - row) * W;
+      for (let c = from; c <= to; c++) pixels[base + c] = colour;
+      return;
+    }
+    if (dx === 0 && dy > 0) {
+      const column = Math.floor(ax);
+      if (column < 0 || column >= W) return;
+      const h = halfWidth(ax - column - 0.5);
+      const from = Math.max(0, Math.floor(ay - 0.5 - h) + 1);
+      const to = Math.min(H - 1, Math.floor(by - 0.5 - h));
+      for (let r = from; r <= to; r++) pixels[(H - 1 - r) * W + column] = colour;
+      return;
+    }
+    const visit = (column, row) => {
+      if (column < 0 || column >= W || row < 0 || row >= H) return;
+      if (meetsDiamond(ax, ay, dx, dy, column, row) && !inDiamond(bx, by, column, row)) put(column, row, colour);
+    };
     if (Math.abs(dx) >= Math.abs(dy)) {
-      if (x0 > x1) return line(x1, y1, x0, y0, colour);
-      const slope = dy / dx;
-      const from = Math.max(0, Math.ceil(x0 - 0.5));
-      const to = Math.min(W - 1, Math.ceil(x1 - 0.5) - 1);
-      for (let c = from; c <= to; c++) put(c, Math.floor(y0 + (c + 0.5 - x0) * slope), colour);
+      const from = Math.max(0, Math.floor(Math.min(ax, bx) - 0.5));
+      const to = Math.min(W - 1, Math.floor(Math.max(ax, bx) + 0.5));
+      for (let c = from; c <= to; c++) {
+        const y = Math.floor(ay + (c + 0.5 - ax) * dy / dx);
+        for (let r = y - 1; r <= y + 1; r++) visit(c, r);
+      }
     } else {
-      if (y0 > y1) return line(x1, y1, x0, y0, colour);
-      const slope = dx / dy;
-      const from = Math.max(0, Math.ceil(y0 - 0.5));
-      const to = Math.min(H - 1, Math.ceil(y1 - 0.5) - 1);
-      for (let r = from; r <= to; r++) put(Math.floor(x0 + (r + 0.5 - y0) * slope), r, colour);
+      const from = Math.max(0, Math.floor(Math.min(ay, by) - 0.5));
+      const to = Math.min(H - 1, Math.floor(Math.max(ay, by) + 0.5));
+      for (let r = from; r <= to; r++) {
+        const x = Math.floor(ax + (r + 0.5 - ay) * dx / dy);
+        for (let c = x - 1; c <= x + 1; c++) visit(c, r);
+      }
     }
   }
 

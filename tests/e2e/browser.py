@@ -146,11 +146,13 @@ class Browser:
     # --- Pages ----------------------------------------------------------
 
     def open(self, path, fragment=""):
-        """Opens a file as file:// and waits for its load event."""
-        self.events = [e for e in self.events if e["method"] != "Page.loadEventFired"]
+        """Opens a file as file:// afresh (never as a move within the page
+        already open) and waits for its load event."""
         url = "file://" + os.path.abspath(path) + fragment
-        self.send("Page.navigate", url=url)
-        self.wait_for_event("Page.loadEventFired")
+        for address in ("about:blank", url):
+            self.events = [e for e in self.events if e["method"] != "Page.loadEventFired"]
+            self.send("Page.navigate", url=address)
+            self.wait_for_event("Page.loadEventFired")
         return url
 
     def requested_urls(self):
