@@ -11,6 +11,7 @@
 #include "app/viewer_state.h"
 #include "record/fit_camera.h"
 #include "record/frame_plan.h"
+#include "record/html_page.h"
 #include "record/offscreen_view.h"
 #include "record/png_writer.h"
 #include "record/private_display.h"
@@ -126,6 +127,17 @@ int main(int argc, char** argv) {
         if (options.fit) fit_view(sequence, start_pan_x, start_pan_y);
         if (options.kind == OutputKind::Still) {
             status = record_still(options);
+        } else if (options.kind == OutputKind::Html) {
+            // The page draws the frames itself, with the camera in place.
+            PageView view;
+            view.width = kWindowSize;
+            view.height = kWindowSize;
+            double scale[4];
+            plane_to_frame_pixels(scale);
+            view.camera = PlaneToFrame{scale[0], scale[1], scale[2], scale[3]};
+            for (char c = ' '; c <= '~'; ++c) view.glyph_advances.push_back(legend_text_pixels(std::string(1, c).c_str()));
+            status = record_html_page(options, plan, sequence, options.real_time ? &real_time.instants() : nullptr,
+                                      view);
         } else {
             const DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
             status = record_animation(options, plan, sequence, draw, kWindowSize, kWindowSize);

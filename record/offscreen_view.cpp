@@ -112,6 +112,21 @@ void set_fitted_camera(const CameraPlace& place) {
     gluLookAt(place.centre_x, place.centre_y, place.eye_height, place.centre_x, place.centre_y, 0.0, 0.0, 1.0, 0.0);
 }
 
+void plane_to_frame_pixels(double scale[4]) {
+    // The model-view matrix stays the identity and the eye looks straight
+    // down, so a point (X, Y, 0) has clip coordinates P[0] X + P[12],
+    // P[5] Y + P[13] and w = P[15] (the matrix is stored column by column).
+    GLdouble projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const double w = projection[15];
+    scale[0] = projection[0] / w * viewport[2] / 2.0;
+    scale[1] = viewport[0] + (projection[12] / w + 1.0) * viewport[2] / 2.0;
+    scale[2] = projection[5] / w * viewport[3] / 2.0;
+    scale[3] = viewport[1] + (projection[13] / w + 1.0) * viewport[3] / 2.0;
+}
+
 void close_offscreen_view() {
     if (window == 0) return;
     glutDestroyWindow(window);

@@ -24,6 +24,11 @@ int legend_text_pixels(const char* text);
 // (--fit); once the view is open.
 void set_fitted_camera(const CameraPlace& place);
 
+// Where the drawing plane lands in the frame under the camera in place (the
+// viewer's, or --fit's): pixels from the frame's left and bottom edges are
+// x = X * scale[0] + scale[1] and y = Y * scale[2] + scale[3].
+void plane_to_frame_pixels(double scale[4]);
+
 // Destroys the window and closes GLUT's connection; call before the X
 // server goes, or the graphics libraries' own clean-up at exit would find
 // the connection gone and fail the process. Safe to repeat.

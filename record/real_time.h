@@ -37,6 +37,9 @@ public:
     std::string legend(int64_t k) const;
     // Where frame k's window begins, as the legend writes it.
     std::string start_text(int64_t k) const;
+    // Each entry's instant in the ordered catalogue, in hundredths of a
+    // second since 1970 UTC.
+    const std::vector<int64_t>& instants() const { return instants_; }
 
 private:
     std::vector<int64_t> instants_;  // hundredths of a second since 1970 UTC, ascending

@@ -149,6 +149,8 @@ std::string usage_text(const CLI::App& app) {
             "  NAME.png      one picture: the start-up view of the whole catalogue\n"
             "  FOLDER/       every frame as FOLDER/frame-00000.png, frame-00001.png, ...\n"
             "                (also when OUTPUT names an existing directory)\n"
+            "  NAME.html     one web page that plays the frames in any browser, with\n"
+            "                the viewer's keys, buttons and a slider; nothing else needed\n"
             "\nFrame 0 is the window collapsed to the catalogue's first 30 days, as when\n"
             "playback starts; frame k is the view after k presses of 'g' in the viewer; the\n"
             "last frame is the step at which the window reaches the catalogue's end.\n"
@@ -190,9 +192,11 @@ bool output_kind_of(const std::string& path, bool directory, OutputKind* kind, s
         *kind = OutputKind::Mp4;
     } else if (has_extension(path, ".png")) {
         *kind = OutputKind::Still;
+    } else if (has_extension(path, ".html")) {
+        *kind = OutputKind::Html;
     } else {
         *error = "cannot tell what to write to " + quoted(path) +
-                 ": OUTPUT must end in .gif, .mp4, .png or '/' (a folder for PNG frames)";
+                 ": OUTPUT must end in .gif, .mp4, .png, .html or '/' (a folder for PNG frames)";
         return false;
     }
     return true;
@@ -200,8 +204,8 @@ bool output_kind_of(const std::string& path, bool directory, OutputKind* kind, s
 
 ParseResult parse_record_options(int argc, const char* const* argv) {
     CLI::App app{"Records the playback of the sismap viewer as an animated GIF, an MP4 video,\n"
-                 "a PNG still or a folder of PNG frames, drawn exactly as the viewer's window\n"
-                 "draws it. Needs no display: it draws on a private virtual X server (Xvfb).",
+                 "a PNG still, a folder of PNG frames or a web page that plays it, drawn\n"
+                 "exactly as the viewer's window draws it. Needs no display: it draws on a private virtual X server (Xvfb).",
                  kProgram};
     app.get_formatter()->column_width(24);
 

@@ -13,6 +13,7 @@ enum class OutputKind {
     Mp4,        // ends in .mp4: an H.264 video
     Still,      // ends in .png: one PNG of the start-up view
     PngFolder,  // ends in '/' or names an existing directory: every frame as PNG
+    Html,       // ends in .html: a web page that plays the frames
 };
 
 struct RecordOptions {

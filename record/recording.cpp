@@ -43,6 +43,7 @@ std::unique_ptr<FrameSink> open_frame_sink(OutputKind kind, const std::string& p
             return folder;
         }
         case OutputKind::Still:
+        case OutputKind::Html:
             break;
     }
     *error = "a still picture is not an animation";

@@ -8,7 +8,7 @@
 # against a json.load script (and its peak memory against the file), its
 # fetch mode from a local event service against one uncapped download and a
 # conversion, then sismap-record recording generated multi-year catalogues
-# to GIF, then sismap-stats on a million-event catalogue against the obvious
+# to GIF and to a web page played in headless Chromium, then sismap-stats on a million-event catalogue against the obvious
 # numpy/pandas script.
 # Each figure is printed with its baseline or its target.
 #   sh scripts/bench.sh [repetitions]     (default 5; times are the median)
@@ -42,6 +42,10 @@ echo "Fetch (sismap-import fetch under a 20,000-event cap against curl of one un
 echo
 echo "Recording (sismap-record starts its own X server)"
 "$build/bench/bench_record" "$build/record/sismap-record" "$repetitions"
+
+echo
+echo "Playback page (sismap-record NAME.html in headless Chromium, against the MP4)"
+/usr/bin/python3 bench/bench_html.py "$build/record/sismap-record" "$repetitions"
 
 echo
 echo "Statistics (sismap-stats --json with a given Mc against numpy/pandas)"

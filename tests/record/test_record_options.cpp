@@ -73,19 +73,20 @@ TEST(RecordOptions, OutputKindComesFromTheEnding) {
     };
     for (const Case& c : {Case{"a.gif", OutputKind::Gif}, Case{"dir/a.GIF", OutputKind::Gif},
                           Case{"a.mp4", OutputKind::Mp4}, Case{"a.png", OutputKind::Still},
+                          Case{"page.HTML", OutputKind::Html},
                           Case{"frames/", OutputKind::PngFolder}, Case{"x.png/", OutputKind::PngFolder},
                           Case{scratch.path(), OutputKind::PngFolder}}) {
         const ParseResult r = parse({"l.txt", "q.txt", c.path});
         ASSERT_TRUE(r.run) << c.path << ": " << r.text;
         EXPECT_EQ(r.options.kind, c.kind) << c.path;
     }
-    for (const std::string path : {"a.avi", "a.gif.txt", "gif", "a.", ""}) {
+    for (const std::string path : {"a.avi", "a.gif.txt", "gif", "a.", "a.htm", ""}) {
         const ParseResult r = parse({"l.txt", "q.txt", path});
         EXPECT_FALSE(r.run) << path;
         EXPECT_EQ(r.exit_code, kExitCommandLine) << path;
         EXPECT_TRUE(r.text_is_error);
     }
-    EXPECT_NE(parse({"l.txt", "q.txt", "a.avi"}).text.find("must end in .gif, .mp4, .png or '/'"), std::string::npos);
+    EXPECT_NE(parse({"l.txt", "q.txt", "a.avi"}).text.find("must end in .gif, .mp4, .png, .html or '/'"), std::string::npos);
 }
 
 TEST(RecordOptions, AcceptedValues) {
@@ -149,7 +150,7 @@ TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
     EXPECT_EQ(help.exit_code, kExitOk);
     EXPECT_FALSE(help.text_is_error);
     for (const char* part : {"LANDSCAPE QUAKES OUTPUT", "--min-mag", "--zoom", "--pan", "--every", "--from", "--fps",
-                             "--quiet", "--version", "--window", "--step", "--fit", ".gif", ".mp4", ".png",
+                             "--quiet", "--version", "--window", "--step", "--fit", ".gif", ".mp4", ".png", ".html",
                              "frame-00000.png", "Exit status"})
         EXPECT_NE(help.text.find(part), std::string::npos) << part;
 
