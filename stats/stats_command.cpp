@@ -43,7 +43,8 @@ int run(const StatsOptions& options, const Selection& selection) {
 
     StatsEvents events;
     std::string error;
-    if (!read_stats_events(options.catalogue, selection, format.has_value(), &events, &error)) return fail(error);
+    if (!read_stats_events(options.catalogue, selection, EventFields{format.has_value(), false}, &events, &error))
+        return fail(error);
     const MagnitudeHistogram histogram(events.magnitudes, bins);
     const std::optional<Completeness> completeness = find_completeness(histogram, bins, request);
     if (!completeness)
@@ -51,14 +52,19 @@ int run(const StatsOptions& options, const Selection& selection) {
                     (request.method == McMethod::gof90 ? "10 % (gof90)" : "5 % (gof95)") +
                     "; ask for --mc best, maxc or a magnitude");
     const std::optional<GutenbergRichterFit> fit = fit_gutenberg_richter(histogram, bins, completeness->mc_bin);
-    if (!fit)
-        return fail(options.catalogue + ": fewer than two events at or above Mc = " +
-                    short_number(bins.centre(completeness->mc_bin)) + ", no b-value");
     if (format && !write_figure(options.figure, *format,
-                                FigureContent{events, histogram, bins, *completeness, *fit}, &error))
+                                FigureContent{events, histogram, bins, *completeness, fit ? &*fit : nullptr},
+                                &error))
         return fail(error);
 
-    const StatsReport report{events.magnitudes.size(), events.first, events.last, completeness->method, *fit};
+    const StatsReport report{events.magnitudes.size(),
+                             events.first,
+                             events.last,
+                             completeness->method,
+                             bins.centre(completeness->mc_bin),
+                             histogram.at_or_above(completeness->mc_bin),
+                             bins.width(),
+                             fit};
     if (options.json) {
         std::fputs(json_text(report).c_str(), stdout);
     } else if (!options.quiet) {

@@ -18,11 +18,11 @@ enum class FigureFormat { png, svg, pdf };
 std::optional<FigureFormat> figure_format(const std::string& path);
 
 struct FigureContent {
-    const StatsEvents& events;  // with years
+    const StatsEvents& events;  // with times
     const MagnitudeHistogram& histogram;
     const MagnitudeBins& bins;
     const Completeness& completeness;
-    const GutenbergRichterFit& fit;
+    const GutenbergRichterFit* fit;  // null when there is no b: no law is drawn
 };
 
 // Draws the figure into a temporary file beside `path` that replaces it only
