@@ -415,6 +415,19 @@ std::optional<FigureFormat> figure_format(const std::string& path) {
 }
 
 bool write_figure(const std::string& path, FigureFormat format, const FigureContent& content, std::string* error) {
+    return draw_figure(path, format, kPageWidth, kPageHeight, error, [&content] {
+        plssub(2, 2);
+        plinit();
+        plschr(0.0, 0.9);
+        draw_magnitude_frequency(content);
+        draw_cumulative_count(content);
+        draw_magnitude_time(content);
+        draw_residuals(content);
+    });
+}
+
+bool draw_figure(const std::string& path, FigureFormat format, int width, int height, std::string* error,
+                 const std::function<void()>& draw) {
     const char* device = driver_name(format);
     if (!has_device(device)) {
         *error = "cannot write '" + path + "': PLplot has no " + device +
@@ -430,16 +443,10 @@ bool write_figure(const std::string& path, FigureFormat format, const FigureCont
 
     plsdev(device);
     plsfnam(out.temp_path().c_str());
-    plspage(0.0, 0.0, kPageWidth, kPageHeight, 0, 0);
+    plspage(0.0, 0.0, width, height, 0, 0);
     for (PLINT i = 0; i < static_cast<PLINT>(std::size(kPalette)); ++i)
         plscol0(i, kPalette[i][0], kPalette[i][1], kPalette[i][2]);
-    plssub(2, 2);
-    plinit();
-    plschr(0.0, 0.9);
-    draw_magnitude_frequency(content);
-    draw_cumulative_count(content);
-    draw_magnitude_time(content);
-    draw_residuals(content);
+    draw();
     plend();
     drawing = nullptr;
 
