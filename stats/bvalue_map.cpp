@@ -15,22 +15,25 @@ namespace {
 constexpr double kEarthRadiusKm = 6371.0;
 constexpr double kRadians = 3.14159265358979323846 / 180.0;
 
-std::array<double, 3> on_sphere(double latitude, double longitude) {
+// Floats: a tenth of a metre on the ground, and half the memory that the
+// tree's building walks through.
+std::array<float, 3> on_sphere(double latitude, double longitude) {
     const double p = latitude * kRadians, l = longitude * kRadians;
-    return {std::cos(p) * std::cos(l), std::cos(p) * std::sin(l), std::sin(p)};
+    return {static_cast<float>(std::cos(p) * std::cos(l)), static_cast<float>(std::cos(p) * std::sin(l)),
+            static_cast<float>(std::sin(p))};
 }
 
 struct Epicentres {
-    std::vector<std::array<double, 3>> points;
+    std::vector<std::array<float, 3>> points;
     size_t kdtree_get_point_count() const { return points.size(); }
-    double kdtree_get_pt(size_t i, size_t dim) const { return points[i][dim]; }
+    float kdtree_get_pt(size_t i, size_t dim) const { return points[i][dim]; }
     template <class Box>
     bool kdtree_get_bbox(Box&) const {
         return false;
     }
 };
 
-using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, Epicentres>, Epicentres, 3,
+using Tree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, Epicentres>, Epicentres, 3,
                                                  uint32_t>;
 
 }  // namespace
@@ -60,11 +63,11 @@ std::vector<MapNode> b_value_map(const std::vector<float>& latitudes, const std:
     Epicentres epicentres;
     epicentres.points.reserve(latitudes.size());
     for (size_t i = 0; i < latitudes.size(); ++i) epicentres.points.push_back(on_sphere(latitudes[i], longitudes[i]));
-    const Tree tree(3, epicentres, nanoflann::KDTreeSingleIndexAdaptorParams(32));
+    const Tree tree(3, epicentres, nanoflann::KDTreeSingleIndexAdaptorParams(256));
 
     const size_t k = std::min(request.nearest, latitudes.size());
     std::vector<uint32_t> nearest(k);
-    std::vector<double> squares(k);
+    std::vector<float> squares(k);
     std::vector<float> chosen(k);
     std::vector<MapNode> nodes;
     nodes.reserve(static_cast<size_t>(grid.rows * grid.columns));
@@ -73,11 +76,11 @@ std::vector<MapNode> b_value_map(const std::vector<float>& latitudes, const std:
             MapNode node;
             node.latitude = static_cast<double>(row) * request.spacing;
             node.longitude = static_cast<double>(column) * request.spacing;
-            const std::array<double, 3> at = on_sphere(node.latitude, node.longitude);
+            const std::array<float, 3> at = on_sphere(node.latitude, node.longitude);
             const size_t found = tree.knnSearch(at.data(), k, nearest.data(), squares.data());
             node.events = found;
             double farthest = 0.0;
-            for (size_t i = 0; i < found; ++i) farthest = std::max(farthest, squares[i]);
+            for (size_t i = 0; i < found; ++i) farthest = std::max(farthest, static_cast<double>(squares[i]));
             node.radius_km = 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(farthest) / 2.0));
             nodes.push_back(node);
             MapNode& kept = nodes.back();
