@@ -46,3 +46,7 @@ echo "Recording (sismap-record starts its own X server)"
 echo
 echo "Statistics (sismap-stats --json with a given Mc against numpy/pandas)"
 /usr/bin/python3 bench/bench_stats.py "$build/stats/sismap-stats" "$repetitions"
+
+echo
+echo "Statistics commands (decluster against numpy, map against scipy's cKDTree)"
+/usr/bin/python3 bench/bench_stats_commands.py "$build/stats/sismap-stats" "$repetitions"

@@ -33,6 +33,12 @@ bool write_map_figure(const std::string& path, FigureFormat format, const MapFig
         west = std::min<double>(west, c.longitudes[i]);
         east = std::max<double>(east, c.longitudes[i]);
     }
+    for (const LandscapePoint& p : c.outline) {
+        south = std::min<double>(south, p.y);
+        north = std::max<double>(north, p.y);
+        west = std::min<double>(west, p.x);
+        east = std::max<double>(east, p.x);
+    }
     const double pad = std::max(north - south, east - west) * 0.03;
     south -= pad, north += pad, west -= pad, east += pad;
     const double middle = std::clamp((south + north) / 2, -80.0, 80.0);
