@@ -125,7 +125,9 @@ int run_decluster(const DeclusterOptions& options) {
     if (!out.commit(&error)) return fail(error);
     if (!options.clusters.empty() && !clusters.commit(&error)) return fail(error);
 
-    if (!options.quiet) {
+    // With the catalogue on standard output ("-"), the summary would mix
+    // into it.
+    if (!options.quiet && !out.is_standard_output()) {
         const auto largest = static_cast<size_t>(
             std::max_element(result.sizes.begin(), result.sizes.end()) - result.sizes.begin());
         const uint32_t main = result.mainshocks[largest];
