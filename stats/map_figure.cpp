@@ -117,10 +117,14 @@ bool write_map_figure(const std::string& path, FigureFormat format, const MapFig
         const char* axis_options[1] = {"bcvtm"};
         const PLFLT ticks[1] = {0.0};
         const PLINT subticks[1] = {0};
-        const PLINT values_count[1] = {2};
-        PLFLT range[2] = {b_low, b_high};
-        const PLFLT* values[1] = {range};
-        plcolorbar(&bar_width, &bar_height, PL_COLORBAR_GRADIENT, PL_POSITION_RIGHT | PL_POSITION_OUTSIDE, 0.04, 0.0,
+        // Shades of fine steps rather than a gradient: PLplot's cairo driver
+        // never frees a gradient's pattern.
+        constexpr int kShades = 64;
+        const PLINT values_count[1] = {kShades + 1};
+        PLFLT levels[kShades + 1];
+        for (int i = 0; i <= kShades; ++i) levels[i] = b_low + (b_high - b_low) * i / kShades;
+        const PLFLT* values[1] = {levels};
+        plcolorbar(&bar_width, &bar_height, PL_COLORBAR_SHADE, PL_POSITION_RIGHT | PL_POSITION_OUTSIDE, 0.04, 0.0,
                    0.04, 0.8, 0, kBlack, 1, 0, 0.0, 0, 0.0, 1, label_options, labels, 1, axis_options, ticks, subticks,
                    values_count, values);
     });
