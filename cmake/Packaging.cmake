@@ -82,7 +82,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Mesa's software driver; the statistics program's figures come from
 # PLplot's cairo driver, which PLplot loads as a plug-in; the importer's
 # fetch mode checks the certificates of event services against the system's
-# CA certificates (libcurl itself is found by dpkg-shlibdeps).
+# CA certificates (libcurl itself is found by dpkg-shlibdeps). nanoflann,
+# which sismap-stats builds its b-value maps with, is a header-only library
+# compiled into the program: a build dependency (scripts/install-deps.sh),
+# with nothing to depend on at run time.
 set(runtime_depends)
 if(TARGET sismap-import)
   list(APPEND runtime_depends ca-certificates)

@@ -50,3 +50,7 @@ echo "Playback page (sismap-record NAME.html in headless Chromium, against the M
 echo
 echo "Statistics (sismap-stats --json with a given Mc against numpy/pandas)"
 /usr/bin/python3 bench/bench_stats.py "$build/stats/sismap-stats" "$repetitions"
+
+echo
+echo "Statistics commands (decluster against numpy, map against scipy's cKDTree)"
+/usr/bin/python3 bench/bench_stats_commands.py "$build/stats/sismap-stats" "$repetitions"

@@ -12,23 +12,23 @@ set -eu
 # and take its screenshot; libxml2, simdjson, CLI11, the date library,
 # shapelib, GEOS (joining islands), and libcurl with the CA certificates for
 # sismap-import; giflib, libpng, FFmpeg's libraries and nlohmann-json (the
-# web page's data) for sismap-record;
-# PLplot with its cairo driver for sismap-stats.
+# web page's data) for sismap-record; PLplot with its cairo driver and
+# nanoflann (the b-value map's nearest events) for sismap-stats.
 run_packages="g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
 xvfb xauth xdotool imagemagick libxml2-dev libsimdjson-dev libcli11-dev libhowardhinnant-date-dev
 libshp-dev libgeos-dev libcurl4-openssl-dev ca-certificates libgif-dev libpng-dev libavcodec-dev
-libavformat-dev libavutil-dev libplplot-dev plplot-driver-cairo nlohmann-json3-dev"
+libavformat-dev libavutil-dev libplplot-dev plplot-driver-cairo nlohmann-json3-dev libnanoflann-dev"
 
 # Tests: googletest, google-benchmark, clang with its fuzzer and sanitizer
 # runtimes, valgrind, Python for the end-to-end tests; and for the package
 # test dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to compute the
 # dependencies, lintian and man; pandas, lxml and GNU time for the import
-# benchmark, numpy for the statistics benchmark; ffmpeg (ffprobe) to check
-# recorded videos; Chromium, driven headless through its DevTools protocol
-# with python3-websocket, to play the recorder's web pages.
+# benchmark, numpy and scipy (cKDTree) for the statistics benchmarks; ffmpeg
+# (ffprobe) to check recorded videos; Chromium, driven headless through its
+# DevTools protocol with python3-websocket, to play the recorder's web pages.
 test_packages="clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-python3 dpkg-dev file lintian man-db python3-pandas python3-lxml python3-numpy time ffmpeg chromium
-python3-websocket"
+python3 dpkg-dev file lintian man-db python3-pandas python3-lxml python3-numpy python3-scipy time ffmpeg
+chromium python3-websocket"
 
 case "${1:-test}" in
     run) packages=$run_packages ;;

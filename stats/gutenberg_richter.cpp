@@ -47,7 +47,9 @@ const FitResidual* first_within(const std::vector<FitResidual>& residuals, doubl
 std::optional<GutenbergRichterFit> fit_gutenberg_richter(const MagnitudeHistogram& histogram,
                                                          const MagnitudeBins& bins, int64_t mc_bin) {
     const uint64_t n = histogram.at_or_above(mc_bin);
-    if (n < 2) return std::nullopt;
+    // Events that all fall in one bin (the highest) have no spread for b to
+    // measure: the estimate would only reflect the bin's width.
+    if (n < 2 || histogram.at_or_above(histogram.last_bin()) == n) return std::nullopt;
     const int64_t start = mc_bin > histogram.first_bin() ? mc_bin : histogram.first_bin();
     double sum = 0.0;
     for (int64_t bin = start; bin <= histogram.last_bin(); ++bin)

@@ -20,7 +20,8 @@ struct GutenbergRichterFit {
 
 // b by maximum likelihood (Aki 1965) with Utsu's correction for binning,
 // its error by Shi & Bolt (1982), and a = log10 n + b Mc, each event counted
-// at its bin's centre. Empty with fewer than two events at or above `mc_bin`.
+// at its bin's centre. Empty when the events at or above `mc_bin` span fewer
+// than two bins (none, one event, or all of one bin): there is no b to give.
 std::optional<GutenbergRichterFit> fit_gutenberg_richter(const MagnitudeHistogram& histogram,
                                                          const MagnitudeBins& bins, int64_t mc_bin);
 

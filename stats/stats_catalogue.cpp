@@ -7,7 +7,8 @@
 #include <string_view>
 #include <tuple>
 
-#include "calendar/calendar_date.h"
+#include <date/date.h>
+
 #include "data/catalogue_reader.h"
 #include "data/data_loader.h"
 #include "data/layout_hint.h"
@@ -17,7 +18,6 @@
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
-constexpr double kDaysPerYear = 365.0;
 
 CivilTime civil_time_of(const QuakeRecord& record) {
     return CivilTime{record.date.year,  record.date.month,  record.date.day,       record.time.hour,
@@ -31,15 +31,6 @@ auto order_key(const CivilTime& t) {
 bool same_event(const QuakeRecord& a, const QuakeRecord& b) {
     return record_time_order(a) == record_time_order(b) && a.latitude == b.latitude &&
            a.longitude == b.longitude && a.magnitude == b.magnitude;
-}
-
-// Years since year 0 on the viewer's calendar, with the time of day.
-double decimal_year(const QuakeRecord& record) {
-    CalendarDate new_year;
-    new_year.year = record.date.year;
-    const double seconds = record.time.hour * 3600.0 + record.time.minute * 60.0 + record.time.second +
-                           record.time.hundredths / 100.0;
-    return record.date.year + (day_span(new_year, record.date) + seconds / kSecondsPerDay) / kDaysPerYear;
 }
 
 // The file's start and its records. A regular file is mapped and read in
@@ -76,7 +67,7 @@ Region float_region(const Region& region) {
 
 }  // namespace
 
-bool read_stats_events(const std::string& path, const Selection& selection, bool with_years, StatsEvents* events,
+bool read_stats_events(const std::string& path, const Selection& selection, EventFields fields, StatsEvents* events,
                        std::string* error) {
     std::string head;
     std::vector<QuakeRecord> records;
@@ -99,9 +90,15 @@ bool read_stats_events(const std::string& path, const Selection& selection, bool
     const auto to = order_key(has_to ? civil_time(*selection.to_us) : CivilTime{});
 
     events->magnitudes.clear();
-    events->years.clear();
+    events->times.clear();
+    events->latitudes.clear();
+    events->longitudes.clear();
     events->magnitudes.reserve(records.size());
-    if (with_years) events->years.reserve(records.size());
+    if (fields.times) events->times.reserve(records.size());
+    if (fields.places) {
+        events->latitudes.reserve(records.size());
+        events->longitudes.reserve(records.size());
+    }
     for (const QuakeRecord& record : records) {
         if (record.magnitude < min_magnitude) continue;
         if (region && !region->contains(record.latitude, record.longitude)) continue;
@@ -110,13 +107,40 @@ bool read_stats_events(const std::string& path, const Selection& selection, bool
         if (events->magnitudes.empty() || order_key(when) < order_key(events->first)) events->first = when;
         if (events->magnitudes.empty() || order_key(events->last) < order_key(when)) events->last = when;
         events->magnitudes.push_back(record.magnitude);
-        if (with_years) events->years.push_back(decimal_year(record));
+        if (fields.times) events->times.push_back(utc_seconds_unchecked(record));
+        if (fields.places) {
+            events->latitudes.push_back(record.latitude);
+            events->longitudes.push_back(record.longitude);
+        }
     }
     if (events->magnitudes.empty()) {
         *error = path + ": no event " + (records.empty() ? "in the catalogue" : "is selected");
         return false;
     }
     return true;
+}
+
+double utc_seconds_unchecked(const QuakeRecord& record) {
+    // The civil-to-days arithmetic of the date library holds for any month
+    // and day numbers; only the check below needs them to be real.
+    const date::year_month_day day{date::year{record.date.year}, date::month{static_cast<unsigned>(record.date.month)},
+                                   date::day{static_cast<unsigned>(record.date.day)}};
+    const double days = static_cast<double>(date::sys_days{day}.time_since_epoch().count());
+    return days * kSecondsPerDay + record.time.hour * 3600.0 + record.time.minute * 60.0 + record.time.second +
+           record.time.hundredths / 100.0;
+}
+
+std::optional<double> utc_seconds(const QuakeRecord& record) {
+    const TimeOfDay& t = record.time;
+    if (record.date.month < 1 || record.date.month > 12 || record.date.day < 1 || record.date.year < -32767 ||
+        record.date.year > 32767)
+        return std::nullopt;
+    const date::year_month_day day{date::year{record.date.year}, date::month{static_cast<unsigned>(record.date.month)},
+                                   date::day{static_cast<unsigned>(record.date.day)}};
+    if (!day.ok() || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59 ||
+        t.hundredths < 0 || t.hundredths > 99)
+        return std::nullopt;
+    return utc_seconds_unchecked(record);
 }
 
 std::string time_text(const CivilTime& time) {

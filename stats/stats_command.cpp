@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "tool/selection/selection_options.h"
 #include "stats/gutenberg_richter.h"
 #include "stats/magnitude_bins.h"
 #include "stats/stats_catalogue.h"
@@ -14,6 +13,7 @@
 #include "stats/stats_report.h"
 #include "tool/command_line.h"
 #include "tool/output_file.h"
+#include "tool/selection/selection_options.h"
 
 namespace {
 
@@ -35,7 +35,8 @@ int run(const StatsOptions& options, const Selection& selection) {
 
     StatsEvents events;
     std::string error;
-    if (!read_stats_events(options.catalogue, selection, format.has_value(), &events, &error)) return report_failure(error);
+    if (!read_stats_events(options.catalogue, selection, EventFields{format.has_value(), false}, &events, &error))
+        return report_failure(error);
     const MagnitudeHistogram histogram(events.magnitudes, bins);
     const std::optional<Completeness> completeness = find_completeness(histogram, bins, request);
     if (!completeness)
@@ -43,14 +44,19 @@ int run(const StatsOptions& options, const Selection& selection) {
                     (request.method == McMethod::gof90 ? "10 % (gof90)" : "5 % (gof95)") +
                     "; ask for --mc best, maxc or a magnitude");
     const std::optional<GutenbergRichterFit> fit = fit_gutenberg_richter(histogram, bins, completeness->mc_bin);
-    if (!fit)
-        return report_failure(options.catalogue + ": fewer than two events at or above Mc = " +
-                    short_number(bins.centre(completeness->mc_bin)) + ", no b-value");
     if (format && !write_figure(options.figure, *format,
-                                FigureContent{events, histogram, bins, *completeness, *fit}, &error))
+                                FigureContent{events, histogram, bins, *completeness, fit ? &*fit : nullptr},
+                                &error))
         return report_failure(error);
 
-    const StatsReport report{events.magnitudes.size(), events.first, events.last, completeness->method, *fit};
+    const StatsReport report{events.magnitudes.size(),
+                             events.first,
+                             events.last,
+                             completeness->method,
+                             bins.centre(completeness->mc_bin),
+                             histogram.at_or_above(completeness->mc_bin),
+                             bins.width(),
+                             fit};
     if (options.json) {
         std::fputs(json_text(report).c_str(), stdout);
     } else if (!options.quiet) {
@@ -59,6 +65,8 @@ int run(const StatsOptions& options, const Selection& selection) {
     }
     return std::fflush(stdout) == 0 ? 0 : report_failure("cannot write to standard output");
 }
+
+}  // namespace
 
 std::string check_mc(const std::string& text) {
     if (parse_mc_request(text)) return std::string();
@@ -75,8 +83,6 @@ std::string check_figure(const std::string& path) {
     if (figure_format(path)) return std::string();
     return "the figure's name must end in .png, .svg or .pdf: \"" + path + "\"";
 }
-
-}  // namespace
 
 void add_stats_command(CLI::App& app, int* status) {
     auto options = std::make_shared<StatsOptions>();

@@ -4,6 +4,7 @@
 // residual R against each candidate Mc.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,11 +19,11 @@ enum class FigureFormat { png, svg, pdf };
 std::optional<FigureFormat> figure_format(const std::string& path);
 
 struct FigureContent {
-    const StatsEvents& events;  // with years
+    const StatsEvents& events;  // with times
     const MagnitudeHistogram& histogram;
     const MagnitudeBins& bins;
     const Completeness& completeness;
-    const GutenbergRichterFit& fit;
+    const GutenbergRichterFit* fit;  // null when there is no b: no law is drawn
 };
 
 // Draws the figure into a temporary file beside `path` that replaces it only
@@ -30,3 +31,10 @@ struct FigureContent {
 // and an earlier file at `path` is untouched. False, with the reason in
 // `error`, when it could not be written.
 bool write_figure(const std::string& path, FigureFormat format, const FigureContent& content, std::string* error);
+
+// Opens a page of `width` by `height` (pixels, or points for SVG and PDF)
+// with the figures' colours 0 to 5 (white, black, blue, red, grey, green),
+// lets `draw` call plssub, plinit and draw, then closes the page and writes
+// the file whole or not at all, as write_figure does.
+bool draw_figure(const std::string& path, FigureFormat format, int width, int height, std::string* error,
+                 const std::function<void()>& draw);
