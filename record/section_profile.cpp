@@ -89,19 +89,12 @@ std::vector<GeoPoint> SectionProfile::trace(double across_km, double step_km) co
 }
 
 std::optional<std::pair<GeoPoint, GeoPoint>> parse_section_points(const std::string& text, std::string* error) {
-    double values[4];
-    size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const size_t comma = i < 3 ? text.find(',', start) : text.size();
-        const std::optional<double> value =
-            comma == std::string::npos ? std::nullopt : parse_decimal(std::string_view(text).substr(start, comma - start));
-        if (!value || (i == 3 && text.find(',', start) != std::string::npos)) {
-            *error = "expected four numbers LAT1,LON1,LAT2,LON2 in degrees, got \"" + text + "\"";
-            return std::nullopt;
-        }
-        values[i] = *value;
-        start = comma + 1;
+    const std::optional<std::vector<double>> numbers = parse_number_list(text, 4);
+    if (!numbers) {
+        *error = "expected four numbers LAT1,LON1,LAT2,LON2 in degrees, got \"" + text + "\"";
+        return std::nullopt;
     }
+    const std::vector<double>& values = *numbers;
     for (int i : {0, 2}) {
         if (std::fabs(values[i]) > 90.0) {
             *error = "latitudes must lie within -90 to 90";

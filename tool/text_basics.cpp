@@ -68,6 +68,20 @@ std::optional<double> parse_decimal(std::string_view text) {
     return value;
 }
 
+std::optional<std::vector<double>> parse_number_list(std::string_view text, size_t count) {
+    std::vector<double> values;
+    for (size_t start = 0; values.size() < count; ) {
+        const size_t comma = text.find(',', start);
+        const bool last = values.size() + 1 == count;
+        if (last != (comma == std::string_view::npos)) return std::nullopt;
+        const std::optional<double> value = parse_decimal(text.substr(start, last ? text.npos : comma - start));
+        if (!value) return std::nullopt;
+        values.push_back(*value);
+        start = comma + 1;
+    }
+    return values;
+}
+
 std::string quoted_for_message(std::string_view text) {
     constexpr size_t kLongest = 60;
     std::string out = "\"";

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // An ASCII decimal digit; never locale-dependent.
 inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
@@ -54,6 +55,10 @@ std::string shell_word(std::string_view text);
 // Numbers as the text layouts write them: blanks around, an optional sign,
 // decimals and an exponent; nothing else, and never infinite or NaN.
 std::optional<double> parse_decimal(std::string_view text);
+
+// Exactly `count` numbers apart by commas ("35,36.5,-118.5,-117"), each as
+// parse_decimal reads it; empty for fewer, more or anything else.
+std::optional<std::vector<double>> parse_number_list(std::string_view text, size_t count);
 
 // `text` quoted for a message, cut short when long.
 std::string quoted_for_message(std::string_view text);

@@ -21,6 +21,13 @@ TEST(TextBasics, DecimalsAsTheLayoutsWriteThem) {
         EXPECT_FALSE(parse_decimal(bad).has_value()) << '"' << bad << '"';
 }
 
+TEST(TextBasics, NumberListsHoldExactlyTheirCount) {
+    EXPECT_EQ(parse_number_list("35,36.5,-118.5,-117", 4), (std::vector<double>{35, 36.5, -118.5, -117}));
+    EXPECT_EQ(parse_number_list(" 1 , 2 ", 2), (std::vector<double>{1, 2}));
+    for (const char* bad : {"1,2,3", "1,2,3,4,5", "1,,3,4", "1,2,3,", ",1,2,3", "1;2;3;4", ""})
+        EXPECT_FALSE(parse_number_list(bad, 4).has_value()) << bad;
+}
+
 TEST(TextBasics, MessageQuotesHideControlBytesAndCutLongText) {
     EXPECT_EQ(quoted_for_message("M 4.5"), "\"M 4.5\"");
     EXPECT_EQ(quoted_for_message(std::string("a\x1b[2Jb\x7f", 7)), "\"a?[2Jb?\"");

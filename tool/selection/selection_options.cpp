@@ -9,20 +9,12 @@
 std::optional<double> parse_finite_number(const std::string& text) { return parse_decimal(text); }
 
 std::optional<Region> parse_region(const std::string& text, std::string* error) {
-    double values[4];
-    size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const size_t comma = i < 3 ? text.find(',', start) : text.size();
-        const std::optional<double> value =
-            comma == std::string::npos ? std::nullopt : parse_decimal(std::string_view(text).substr(start, comma - start));
-        if (!value || (i == 3 && text.find(',', start) != std::string::npos)) {
-            *error = "expected four numbers S,N,W,E in degrees, got \"" + text + "\"";
-            return std::nullopt;
-        }
-        values[i] = *value;
-        start = comma + 1;
+    const std::optional<std::vector<double>> values = parse_number_list(text, 4);
+    if (!values) {
+        *error = "expected four numbers S,N,W,E in degrees, got \"" + text + "\"";
+        return std::nullopt;
     }
-    Region region{values[0], values[1], values[2], values[3]};
+    Region region{(*values)[0], (*values)[1], (*values)[2], (*values)[3]};
     if (region.south < -90.0 || region.north > 90.0 || region.north < -90.0 || region.south > 90.0) {
         *error = "latitudes must lie within -90 to 90";
     } else if (region.west < -180.0 || region.west > 180.0 || region.east < -180.0 || region.east > 180.0) {
