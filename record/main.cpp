@@ -25,17 +25,13 @@ constexpr double kStartTimeout = 20.0;  // seconds for the X server, and again f
 constexpr double kFitMargin = 0.05;     // of the frame, on each side
 
 // The folder an output file will be written into must exist before any
-// work is done; a frame folder must exist itself.
+// work is done; a frame folder may be missing (the recorder makes it) but
+// not its parent, and must not hold another recording's frames unless
+// --overwrite is given.
 bool check_output_place(const RecordOptions& options, std::string* error) {
     const std::string& path = options.output_path;
     struct stat info;
-    if (options.kind == OutputKind::PngFolder) {
-        if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            *error = "the folder '" + path + "' does not exist; create it first to receive the frames";
-            return false;
-        }
-        return true;
-    }
+    if (options.kind == OutputKind::PngFolder) return check_frame_folder(path, options.overwrite, error);
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return true;
     const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
@@ -64,6 +60,19 @@ void fit_view(const FrameSequence& sequence, float start_pan_x, float start_pan_
     const std::string dates = legend != nullptr ? std::string(legend) : sequence.dates();
     content.dates_text_pixels = legend_text_pixels(dates.c_str());
     set_fitted_camera(fit_camera(content, kWindowSize, kFitMargin));
+}
+
+// A real-time legend that would run past the frame's right edge writes of
+// the window's end only what differs from its start, and if that is still
+// too long it moves left until it ends a few pixels inside the frame (the
+// dates' place right of the magnitude text leaves room for it).
+void keep_legend_in_frame(RealTimeFrames& real_time, FrameSequence& sequence) {
+    constexpr int kEdgeRoom = 4;
+    if (legend_dates_right_pixel(sequence.legend()) <= kWindowSize - kEdgeRoom) return;
+    real_time.shorten_end(true);
+    sequence.go_to(0);
+    const int right = legend_dates_right_pixel(sequence.legend());
+    if (right > kWindowSize - kEdgeRoom) set_legend_dates_shift(kWindowSize - kEdgeRoom - right);
 }
 
 int record_still(const RecordOptions& options) {
@@ -124,6 +133,8 @@ int main(int argc, char** argv) {
     int status = kExitFailure;
     if (open_offscreen_view(display.name(), kStartTimeout, &error)) {
         if (options.fit) fit_view(sequence, start_pan_x, start_pan_y);
+        if (options.real_time && !options.fit && options.kind != OutputKind::Still)
+            keep_legend_in_frame(real_time, sequence);
         if (options.kind == OutputKind::Still) {
             status = record_still(options);
         } else {

@@ -17,8 +17,16 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
 // `image`; with `legend`, that is the legend's date range.
 void read_frame(FrameImage* image, const char* legend = nullptr);
 
+// From now on the legend's dates are drawn `pixels` right (left when
+// negative) of the viewer's place for them.
+void set_legend_dates_shift(int pixels);
+
 // Width in pixels of `text` in the legend's font; once the view is open.
 int legend_text_pixels(const char* text);
+
+// The window column just right of the viewer's legend dates when they read
+// `dates`, as the present camera places them.
+int legend_dates_right_pixel(const char* dates);
 
 // Looks straight down from `place` instead of the viewer's own camera
 // (--fit); once the view is open.

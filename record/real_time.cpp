@@ -113,8 +113,19 @@ std::string RealTimeFrames::start_text(int64_t k) const {
 }
 
 std::string RealTimeFrames::legend(int64_t k) const {
-    const int64_t end = t0_ + k * step_ + window_;
+    const int64_t start = t0_ + k * step_;
     // With times of day, the window's end instant; in whole days, the last
     // day the window covers.
-    return start_text(k) + " - " + (time_of_day_ ? format_instant(kDayAndTime, end) : format_instant(kDay, end - 1));
+    const int64_t end = time_of_day_ ? start + window_ : start + window_ - 1;
+    const char* form = time_of_day_ ? kDayAndTime : kDay;
+    std::string end_text = format_instant(form, end);
+    if (short_end_) {
+        const std::string begin = format_instant(form, start);
+        // YYYY/MM/DD[ HH:MM]: the year is 0..3, the date 0..9.
+        if (time_of_day_ && begin.compare(0, 10, end_text, 0, 10) == 0)
+            end_text.erase(0, 11);
+        else if (begin.compare(0, 5, end_text, 0, 5) == 0)
+            end_text.erase(0, 5);
+    }
+    return start_text(k) + " - " + end_text;
 }

@@ -35,6 +35,10 @@ public:
     // of day (YYYY/MM/DD HH:MM - YYYY/MM/DD HH:MM, UTC) when the frames do
     // not fall on midnights (a step or window not of whole days).
     std::string legend(int64_t k) const;
+    // With `shorten`, the legend writes of the window's end only the parts
+    // that differ from its start: HH:MM on the same day, MM/DD (HH:MM) in
+    // the same year (for a frame too narrow for the long form).
+    void shorten_end(bool shorten) { short_end_ = shorten; }
     // Where frame k's window begins, as the legend writes it.
     std::string start_text(int64_t k) const;
 
@@ -45,4 +49,5 @@ private:
     int64_t window_ = 0;
     int64_t last_ = 0;
     bool time_of_day_ = false;
+    bool short_end_ = false;
 };

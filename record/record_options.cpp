@@ -163,7 +163,12 @@ std::string usage_text(const CLI::App& app) {
             "  NAME.mp4      an H.264 video (yuv420p, starts playing before it is fully loaded)\n"
             "  NAME.png      one picture: the start-up view of the whole catalogue\n"
             "  FOLDER/       every frame as FOLDER/frame-00000.png, frame-00001.png, ...\n"
-            "                (also when OUTPUT names an existing directory)\n"
+            "                (also when OUTPUT names an existing directory). The folder is\n"
+            "                made when missing (its parent must exist). A folder that\n"
+            "                already holds frame-*.png is refused unless --overwrite is\n"
+            "                given, which removes those frames first. Names have as many\n"
+            "                digits as the last frame's number, at least five. On failure\n"
+            "                or interrupt the frames written so far are removed.\n"
             "\nFrame 0 is the window collapsed to the catalogue's first 30 days, as when\n"
             "playback starts; frame k is the view after k presses of 'g' in the viewer; the\n"
             "last frame is the step at which the window reaches the catalogue's end.\n"
@@ -173,7 +178,9 @@ std::string usage_text(const CLI::App& app) {
             "shows the events at T0 + k*STEP <= t < T0 + k*STEP + WINDOW, until a window\n"
             "ends after the last event. The other option defaults to --window 30d or\n"
             "--step 1d; a window shorter than the step leaves the time between windows\n"
-            "out. DURATION is a whole number and a unit: s, m, h or d.\n"
+            "out. DURATION is a whole number and a unit: s, m, h or d.\n"            "\nA recording holds at most 2,000,000 frames; longer ones are refused. Before\n"
+            "one of more than 100,000 frames starts, the frame count and an estimate of\n"
+            "its time are printed.\n"
             "\nExit status: 0 done, 1 an input could not be read or the output not written,\n"
             "2 the command line is wrong.\n"
             "\nExamples:\n"
@@ -264,6 +271,8 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
     app.add_option("--fps", o.fps, "frames per second of the GIF or MP4, 1 to 50 (default 20)")
         ->option_text("N")
         ->check(count_range(kMaxFps));
+    app.add_flag("--overwrite", o.overwrite,
+                 "a frames FOLDER/ that holds frame-*.png is refused; with this, those frames are removed first");
     app.add_flag("-q,--quiet", o.quiet, "nothing on the terminal unless something fails");
     app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
 

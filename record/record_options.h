@@ -31,6 +31,7 @@ struct RecordOptions {
     CalendarDate from;  // compared with the window's first date (at 00:00 UTC in real time)
     int fps = 20;
     bool quiet = false;
+    bool overwrite = false;  // a frames folder's old frames are removed first
     bool fit = false;  // frame the outline and the legend whole
 
     // Real time (--window or --step given): frames step through UTC instants

@@ -366,6 +366,31 @@ class WithoutDisplayTest(unittest.TestCase):
     def test_sigterm_leaves_no_process_and_no_partial_file(self):
         self.interrupt(signal.SIGTERM)
 
+    def test_an_interrupted_folder_recording_leaves_the_folders_as_they_were(self):
+        # Frames written before the signal go, and so does the folder the
+        # recorder made; a folder that existed keeps only what it held.
+        big = self.big_catalogue()
+        made = os.path.join(self.work, "made") + "/"
+        kept = os.path.join(self.work, "kept") + "/"
+        os.mkdir(kept)
+        write_lines(os.path.join(kept, "notes.txt"), ["mine"])
+        for folder in (made, kept):
+            with self.subTest(folder=folder):
+                recorder = subprocess.Popen([RECORDER, OUTLINE, big, folder], env=environment_without_display(),
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+                self.addCleanup(lambda r=recorder: r.poll() is None and (r.kill(), r.wait()))
+                deadline = time.monotonic() + 60
+                while not (os.path.isdir(folder) and frame_count(folder) >= 3):
+                    self.assertIsNone(recorder.poll(), "ended before writing")
+                    self.assertLess(time.monotonic(), deadline, "no frames within 60 s")
+                    time.sleep(0.005)
+                os.kill(recorder.pid, signal.SIGINT)
+                self.assertEqual(recorder.wait(timeout=30), -signal.SIGINT)
+        self.assertEqual(sorted(os.listdir(self.work)), ["big.txt", "kept"])
+        self.assertEqual(os.listdir(kept), ["notes.txt"])
+        self.assertNoProcessLeft()
+
     def test_bad_input_is_reported_and_writes_nothing(self):
         gif = os.path.join(self.work, "out.gif")
         missing = os.path.join(self.work, "missing.txt")
@@ -374,7 +399,7 @@ class WithoutDisplayTest(unittest.TestCase):
             ([missing, CATALOGUE, gif], 1, 'Could not open the landscape file named "%s"' % missing),
             ([OUTLINE, missing, gif], 1, 'Could not open the earthquake data file named "%s"' % missing),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "out.avi")], 2, "must end in .gif, .mp4, .png"),
-            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none") + "/"], 1, "does not exist"),
+            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "sub") + "/"], 1, "does not exist"),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "out.gif")], 1, "does not exist"),
             (["--min-mag", "2", OUTLINE, CATALOGUE, gif], 2, "--min-mag must be 0 or"),
             (["--fps", "0", OUTLINE, CATALOGUE, gif], 2, "--fps must be"),
@@ -518,6 +543,21 @@ class RealTimeAndFitTest(unittest.TestCase):
         still = os.path.join(self.work, "unfitted.png")
         record([world, catalogue, still])
         self.assertIsNone(lit_box(read_image(still), lambda r, g, b: r > 200 and g < 40 and b < 40))
+
+    def test_a_real_time_legend_stays_whole_in_the_frame(self):
+        # California's outline puts the dates 8.5 degrees right of its
+        # corner: the long form of an hourly legend would run off the frame.
+        catalogue = write_lines(os.path.join(self.work, "day.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude",
+            "2024,02,26,051000.00,36.0,-119.0,5.0", "2024,02,27,120000.00,37.0,-120.0,4.0"])
+        folder = os.path.join(self.work, "frames") + "/"
+        record(["--window", "1d", "--step", "1h", OUTLINE, catalogue, folder])
+        frame = read_image(frame_path(folder, 0))
+        legend = lit_box(frame, lambda r, g, b: r > 200 and g < 40 and b < 40)
+        self.assertLess(legend[2], harness.WINDOW_SIZE - 3, legend)
+        # Both texts are there: the magnitude text at the left, the dates
+        # reaching far to its right.
+        self.assertGreater(legend[2] - legend[0], 400, legend)
 
     def test_a_raw_download_is_refused_and_quiet_is_quiet(self):
         raw = write_lines(os.path.join(self.work, "query.csv"), [
