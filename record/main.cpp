@@ -9,7 +9,8 @@
 #include "app/program_constants.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
-#include "record/fit_camera.h"
+#include "record/coast.h"
+#include "record/map_view.h"
 #include "record/frame_plan.h"
 #include "record/offscreen_view.h"
 #include "record/png_writer.h"
@@ -17,12 +18,13 @@
 #include "record/real_time.h"
 #include "record/record_options.h"
 #include "record/recording.h"
+#include "data/catalogue_reader.h"
+#include "tool/input_source.h"
 #include "view/scene.h"
 
 namespace {
 
 constexpr double kStartTimeout = 20.0;  // seconds for the X server, and again for the window
-constexpr double kFitMargin = 0.05;     // of the frame, on each side
 
 // The folder an output file will be written into must exist before any
 // work is done; a frame folder may be missing (the recorder makes it) but
@@ -42,26 +44,6 @@ bool check_output_place(const RecordOptions& options, std::string* error) {
     return true;
 }
 
-// --fit: the camera that frames the outline and the legend as frame 0
-// draws it (its texts' widths do not change from frame to frame: the
-// font's digits are all one width).
-void fit_view(const FrameSequence& sequence, float start_pan_x, float start_pan_y) {
-    FitContent content;
-    content.min_x = viewer.min_x;
-    content.min_y = viewer.min_y;
-    content.max_x = viewer.max_x;
-    content.max_y = viewer.max_y;
-    content.pan_x = start_pan_x;
-    content.pan_y = start_pan_y;
-    char magnitude[16];
-    format_magnitude_legend(magnitude, sizeof magnitude);
-    content.magnitude_text_pixels = legend_text_pixels(magnitude);
-    const char* legend = sequence.legend();
-    const std::string dates = legend != nullptr ? std::string(legend) : sequence.dates();
-    content.dates_text_pixels = legend_text_pixels(dates.c_str());
-    set_fitted_camera(fit_camera(content, kWindowSize, kFitMargin));
-}
-
 // A real-time legend that would run past the frame's right edge writes of
 // the window's end only what differs from its start, and if that is still
 // too long it moves left until it ends a few pixels inside the frame (the
@@ -75,9 +57,26 @@ void keep_legend_in_frame(RealTimeFrames& real_time, FrameSequence& sequence) {
     if (right > kWindowSize - kEdgeRoom) set_legend_dates_shift(kWindowSize - kEdgeRoom - right);
 }
 
-int record_still(const RecordOptions& options) {
+// --colour depth: the catalogue's depths, one per entry the viewer kept,
+// read again with the depth-aware reader.
+bool read_depths(const std::string& path, std::vector<float>* depths, std::string* error) {
+    InputSource file;
+    std::vector<QuakeRecord> records;
+    if (!file.open(path, false)) {
+        *error = "cannot read '" + path + "' again for its depths";
+        return false;
+    }
+    read_catalogue_file(file, records, depths);
+    if (records.size() != viewer.catalogue.size() || depths->size() != records.size()) {
+        *error = "'" + path + "' changed while it was read";
+        return false;
+    }
+    return true;
+}
+
+int record_still(const RecordOptions& options, const DrawFrame& draw) {
     FrameImage frame;
-    read_frame(&frame);
+    draw(nullptr, &frame);
     std::string error;
     uint64_t size = 0;
     if (!write_png(frame, options.output_path, &error, &size)) return report_failure(error);
@@ -109,9 +108,19 @@ int main(int argc, char** argv) {
     const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
     if (!layout_hint.empty()) return report_failure(layout_hint);
     if (!loaded) return kExitFailure;
-    const float start_pan_x = viewer.pan_x;
-    const float start_pan_y = viewer.pan_y;
     apply_view_options(options);
+
+    std::vector<float> depths;
+    MapSetup map;
+    if (options.map_mode) {
+        map.width = options.width;
+        map.height = options.height;
+        map.colouring = options.colouring;
+        map.depth_bounds = options.depth_bounds;
+        if (!read_coasts(options.coasts, viewer.min_x, viewer.max_x, &map.coasts, &error)) return report_failure(error);
+        if (options.colouring == Colouring::Depth && !read_depths(options.quake_path, &depths, &error))
+            return report_failure(error);
+    }
 
     FramePlan plan;
     RealTimeFrames real_time;
@@ -119,28 +128,41 @@ int main(int argc, char** argv) {
     RealTimePlayback real_time_playback(real_time);
     FrameSequence& sequence = options.real_time ? static_cast<FrameSequence&>(real_time_playback) : playback;
     if (options.kind != OutputKind::Still) {
-        const bool planned = options.real_time ? plan_real_time_frames(options, &real_time, &plan, &error)
-                                               : plan_frames(options, &plan, &error);
+        const bool planned = options.real_time
+                                 ? plan_real_time_frames(options, &real_time, &plan, &error,
+                                                         depths.empty() ? nullptr : &depths)
+                                 : plan_frames(options, &plan, &error);
         if (!planned) return report_failure(error);
         sequence.go_to(0);
     }
+    map.depths = &depths;
 
     // Always a private server, never the user's display: the same software
     // renderer, screen and visual on every machine, no window manager, and
     // nothing flashes on anyone's screen.
+    const int width = options.map_mode ? options.width : kWindowSize;
+    const int height = options.map_mode ? options.height : kWindowSize;
     PrivateDisplay display;
-    if (!display.start(kWindowSize, kWindowSize, kStartTimeout, &error)) return report_failure(error);
+    if (!display.start(width, height, kStartTimeout, &error)) return report_failure(error);
     int status = kExitFailure;
-    if (open_offscreen_view(display.name(), kStartTimeout, &error)) {
-        if (options.fit) fit_view(sequence, start_pan_x, start_pan_y);
-        if (options.real_time && !options.fit && options.kind != OutputKind::Still)
+    if (open_offscreen_view(display.name(), kStartTimeout, &error, width, height)) {
+        DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
+        if (options.map_mode) {
+            map.sample_dates = sequence.legend() != nullptr ? sequence.legend() : sequence.dates();
+            set_up_map(std::move(map));
+            draw = [&sequence](const char* legend, FrameImage* image) {
+                double start = 0.0;
+                double end = 0.0;
+                sequence.window_days(&start, &end);
+                read_map_frame(image, legend != nullptr ? std::string(legend) : sequence.dates(), start, end);
+            };
+        } else if (options.real_time && options.kind != OutputKind::Still) {
             keep_legend_in_frame(real_time, sequence);
-        if (options.kind == OutputKind::Still) {
-            status = record_still(options);
-        } else {
-            const DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
-            status = record_animation(options, plan, sequence, draw, kWindowSize, kWindowSize);
         }
+        if (options.kind == OutputKind::Still)
+            status = record_still(options, draw);
+        else
+            status = record_animation(options, plan, sequence, draw, width, height);
     } else {
         report_failure(error);
     }

@@ -52,7 +52,8 @@ int on_display_lost(Display*) {
 
 }  // namespace
 
-bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error) {
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error, int width,
+                         int height) {
     static char program[] = "sismap-record";
     static char display_flag[] = "-display";
     static std::vector<char> display;
@@ -63,7 +64,7 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
     XSetIOErrorHandler(on_display_lost);
     glutInitErrorFunc(on_glut_error);
     glutInitWarningFunc(on_glut_warning);
-    window = open_viewer_window(&argc, argv, /*read_back=*/true);
+    window = open_viewer_window(&argc, argv, /*read_back=*/true, width, height);
     if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
         *error = "the private X server offers no RGBA visual";
         return false;
@@ -122,15 +123,6 @@ int legend_dates_right_pixel(const char* dates) {
     GLdouble window_z = 0.0;
     if (gluProject(x, y, 0.0, model, projection, viewport, &window_x, &window_y, &window_z) != GL_TRUE) return 0;
     return static_cast<int>(window_x) + legend_text_pixels(dates);
-}
-
-void set_fitted_camera(const CameraPlace& place) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The viewer's field of view and aspect; the clipping planes follow the
-    // eye so that a large region stays between them.
-    gluPerspective(60.0, 1.0, std::min(1.0, place.eye_height / 2.0), std::max(1000.0, 2.0 * place.eye_height));
-    gluLookAt(place.centre_x, place.centre_y, place.eye_height, place.centre_x, place.centre_y, 0.0, 0.0, 1.0, 0.0);
 }
 
 void close_offscreen_view() {

@@ -5,13 +5,14 @@
 
 #include <string>
 
-#include "record/fit_camera.h"
 #include "record/frame_image.h"
 
 // Initialises GLUT on `display_name`, creates the window, waits (at most
 // `timeout_seconds`) until the server has mapped and exposed it, and sets
 // the camera. False with a message otherwise.
-bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error);
+// `width` x `height` is the viewer's 650 x 650 unless map mode asks for more.
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error,
+                         int width = 650, int height = 650);
 
 // Draws the current ViewerState into the back buffer and reads it into
 // `image`; with `legend`, that is the legend's date range.
@@ -27,10 +28,6 @@ int legend_text_pixels(const char* text);
 // The window column just right of the viewer's legend dates when they read
 // `dates`, as the present camera places them.
 int legend_dates_right_pixel(const char* dates);
-
-// Looks straight down from `place` instead of the viewer's own camera
-// (--fit); once the view is open.
-void set_fitted_camera(const CameraPlace& place);
 
 // Destroys the window and closes GLUT's connection; call before the X
 // server goes, or the graphics libraries' own clean-up at exit would find

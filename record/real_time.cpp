@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "record/map_style.h"
+
 namespace {
 
 using Hundredths = std::chrono::duration<int64_t, std::centi>;
@@ -41,8 +43,9 @@ std::string format_instant(const char* form, int64_t instant) {
 
 }  // namespace
 
-bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds, int64_t step_seconds,
-                             int64_t max_frames, std::string* error) {
+bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds,
+                             int64_t step_seconds, int64_t max_frames, std::string* error,
+                             std::vector<float>* companion) {
     window_ = window_seconds * kPerSecond;
     step_ = step_seconds * kPerSecond;
     time_of_day_ = step_ % kPerDay != 0 || window_ % kPerDay != 0;
@@ -77,6 +80,12 @@ bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::str
         }
         catalogue.swap(records);
         instants_.swap(instants);
+        if (companion != nullptr && companion->size() == order.size()) {
+            std::vector<float> values;
+            values.reserve(order.size());
+            for (size_t i : order) values.push_back((*companion)[i]);
+            companion->swap(values);
+        }
     }
 
     const Instant first{Hundredths{instants_.front()}};
@@ -106,6 +115,20 @@ void RealTimeFrames::entries(int64_t k, int32_t* first, int32_t* end) const {
     *first = static_cast<int32_t>(std::lower_bound(instants_.begin(), instants_.end(), start) - instants_.begin());
     *end = static_cast<int32_t>(std::lower_bound(instants_.begin(), instants_.end(), start + window_) -
                                 instants_.begin());
+}
+
+void RealTimeFrames::window_days(int64_t k, double* start, double* end) const {
+    const auto measure = [](int64_t instant) {
+        const Instant at{Hundredths{instant}};
+        const date::sys_days day = date::floor<date::days>(at);
+        const date::year_month_day ymd{day};
+        const double seconds = std::chrono::duration<double>(at - day).count();
+        return day_measure(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                           static_cast<int>(static_cast<unsigned>(ymd.day()))) +
+               seconds / 86400.0;
+    };
+    *start = measure(t0_ + k * step_);
+    *end = measure(t0_ + k * step_ + window_);
 }
 
 std::string RealTimeFrames::start_text(int64_t k) const {

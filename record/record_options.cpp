@@ -25,6 +25,9 @@ constexpr double kMaxZoom = 1000.0;
 constexpr double kMaxPan = 1.0e6;   // world units; far beyond any outline
 constexpr int kMaxEvery = 1000000;
 constexpr int kMaxFps = 50;         // GIF delays are whole hundredths; browsers slow anything under 2
+constexpr int kMinSide = 64;
+constexpr int kMaxWidth = 3840;
+constexpr int kMaxHeight = 2160;
 constexpr int64_t kMaxDurationSeconds = int64_t{100000} * 86400;  // some 270 years
 
 // The whole of `text` as a number of type T by the standard library's
@@ -147,6 +150,29 @@ std::string judge_duration(const std::string& text) {
     return "";
 }
 
+// WxH, each side a whole number within the frame sizes the recorder draws.
+bool read_size(const std::string& text, int* width, int* height) {
+    const size_t x = text.find('x');
+    return x != std::string::npos && !text.empty() && is_digit(text[0]) && x + 1 < text.size() &&
+           is_digit(text[x + 1]) && whole_number_text(text.substr(0, x), width) &&
+           whole_number_text(text.substr(x + 1), height) && *width >= kMinSide && *width <= kMaxWidth &&
+           *height >= kMinSide && *height <= kMaxHeight;
+}
+
+std::string judge_size(const std::string& text) {
+    int w = 0;
+    int h = 0;
+    if (!read_size(text, &w, &h))
+        return "must be WIDTHxHEIGHT in pixels, from 64x64 to 3840x2160 (for example 1280x720), not " + quoted(text);
+    return "";
+}
+
+std::string judge_depth_classes(const std::string& text) {
+    std::vector<double> bounds;
+    std::string problem;
+    return parse_depth_classes(text, &bounds, &problem) ? "" : problem;
+}
+
 // The judged duration in seconds, for the option's int64_t field. CLI11
 // runs the last transform given first, so the judge is given after it.
 CLI::AsNumberWithUnit in_seconds() {
@@ -181,11 +207,23 @@ std::string usage_text(const CLI::App& app) {
             "out. DURATION is a whole number and a unit: s, m, h or d.\n"            "\nA recording holds at most 2,000,000 frames; longer ones are refused. Before\n"
             "one of more than 100,000 frames starts, the frame count and an estimate of\n"
             "its time are printed.\n"
+            "\nMap mode (any of --fit, --coast, --size, --colour): the camera looks straight\n"
+            "down on the outline's bounds with a 5% margin, in the frame's aspect; marks\n"
+            "are sized in pixels (magnitude M as in the viewer's start-up view, scaled by\n"
+            "the frame's height / 650); the threshold, the dates, a size key and the\n"
+            "colour key are in a band along the bottom. --coast draws real coastlines or\n"
+            "borders in place of the whole-degree outline, which still decides what the\n"
+            "frame shows. --colour depth splits at --depth-classes (default 70,300 km),\n"
+            "from the catalogue's eighth column (grey without one); --colour age dims\n"
+            "each mark from full at the window's end to a quarter at its start. Without\n"
+            "these options every frame is the viewer's, pixel for pixel.\n"
             "\nExit status: 0 done, 1 an input could not be read or the output not written,\n"
             "2 the command line is wrong.\n"
             "\nExamples:\n"
             "  sismap-record --every 2 samples/california.txt samples/california_quakes.txt out.gif\n"
-            "  sismap-record --window 1d --step 1h --fit region.txt week.txt week.mp4\n";
+            "  sismap-record --window 1d --step 1h --fit region.txt week.txt week.mp4\n"
+            "  sismap-record --window 6h --step 10m --size 1280x720 --colour depth \\\n"
+            "      --coast japan-coast.txt japan.txt japan.txt japan.mp4\n";
     return text.str();
 }
 
@@ -250,7 +288,35 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
            "world units added to the start-up pan")
         ->option_text("DX,DY")
         ->check(judged_by(judge_pan));
-    app.add_flag("--fit", o.fit, "frame the outline and the legend whole, whatever the region's size");
+    app.add_flag("--fit", o.fit, "map mode: frame the outline, keys in a band below it (see below)");
+    CLI::Option* coast =
+        app.add_option("--coast", o.coasts, "map mode: draw this boundary (GeoJSON, .shp, GMT text); repeatable")
+            ->option_text("FILE")
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* size = app.add_option_function<std::string>(
+                               "--size", [&o](const std::string& text) { read_size(text, &o.width, &o.height); },
+                               "map mode: frame size in pixels, 64x64 to 3840x2160 (default 650x650)")
+                            ->option_text("WxH")
+                            ->check(judged_by(judge_size));
+    const std::map<std::string, Colouring> colourings = {
+        {"magnitude", Colouring::Magnitude}, {"depth", Colouring::Depth}, {"age", Colouring::Age}};
+    CLI::Option* colour = app.add_option("--colour", o.colouring, "map mode: colour marks by magnitude (default), depth or age")
+                              ->option_text("magnitude|depth|age")
+                              ->transform(CLI::CheckedTransformer(colourings))
+                              ->transform(judged_by([](const std::string& text) -> std::string {
+                                  if (text == "magnitude" || text == "depth" || text == "age") return "";
+                                  return "must be magnitude, depth or age, not " + quoted(text);
+                              }));
+    app.add_option_function<std::string>(
+           "--depth-classes",
+           [&o](const std::string& text) {
+               std::string unused_problem;
+               parse_depth_classes(text, &o.depth_bounds, &unused_problem);  // judged already
+           },
+           "with --colour depth: class bounds in km (default 70,300)")
+        ->option_text("KM,...")
+        ->check(judged_by(judge_depth_classes));
     CLI::Option* window = app.add_option("--window", o.window_seconds,
                                          "real time: each frame shows this much time (default 30d)")
                               ->option_text("DURATION")
@@ -302,9 +368,14 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
     o.zoom_given = zoom->count() > 0;
     o.from_given = from->count() > 0;
     o.real_time = window->count() > 0 || step->count() > 0;
+    o.map_mode = o.fit || coast->count() > 0 || size->count() > 0 || colour->count() > 0;
     std::string error;
     if (!output_kind_of(o.output_path, is_directory(o.output_path), &o.kind, &error))
         return command_line_error(error);
+    // H.264 in yuv420p halves the colour planes: both sides must be even.
+    if (o.kind == OutputKind::Mp4 && (o.width % 2 != 0 || o.height % 2 != 0))
+        return command_line_error("--size must have even sides for an .mp4 output, not " +
+                                  std::to_string(o.width) + "x" + std::to_string(o.height));
     result.run = true;
     return result;
 }

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calendar/calendar_date.h"
+#include "record/map_style.h"
 
 // What OUTPUT's form asks for.
 enum class OutputKind {
@@ -33,6 +35,15 @@ struct RecordOptions {
     bool quiet = false;
     bool overwrite = false;  // a frames folder's old frames are removed first
     bool fit = false;  // frame the outline and the legend whole
+
+    // Map mode (any of --fit, --coast, --size, --colour): the recorder's own
+    // framing, marks in pixels, keys in a band below the map.
+    bool map_mode = false;
+    std::vector<std::string> coasts;  // --coast, in order
+    int width = 650;                  // --size
+    int height = 650;
+    Colouring colouring = Colouring::Magnitude;
+    std::vector<double> depth_bounds = {70.0, 300.0};  // --depth-classes, km
 
     // Real time (--window or --step given): frames step through UTC instants
     // instead of the viewer's days. Both in seconds.

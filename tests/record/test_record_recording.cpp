@@ -30,6 +30,7 @@ public:
     void go_to(int64_t k) override { k_ = k; }
     const char* legend() const override { return nullptr; }
     std::string dates() const override { return std::to_string(k_); }
+    void window_days(double* start, double* end) const override { *start = *end = static_cast<double>(k_); }
     int64_t k_ = 0;
 };
 
