@@ -108,10 +108,11 @@ int main(int argc, char** argv) {
     const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
     if (!layout_hint.empty()) return report_failure(layout_hint);
     if (!loaded) return kExitFailure;
-    apply_view_options(options);
-
     std::vector<float> depths;
     MapSetup map;
+    map.start_pan_x = viewer.pan_x;
+    map.start_pan_y = viewer.pan_y;
+    apply_view_options(options);
     if (options.map_mode) {
         map.width = options.width;
         map.height = options.height;

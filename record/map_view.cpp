@@ -118,12 +118,19 @@ void to_pixel(const ViewTransform& view, float x, float y, double* px, double* p
     *py = band.height + (sy - world.bottom) / (world.top - world.bottom) * (setup.height - band.height);
 }
 
-// A plus of half-size h centred on pixel (i, j), in pixel coordinates.
+// A plus of half-size h centred on pixel (i, j), in pixel coordinates, as
+// two one-pixel-wide bars (GL_QUADS): filled rectangles light exactly the
+// pixels whose centres they cover, where lines' end pixels depend on their
+// slope.
 void plus_at(int i, int j, int h) {
-    glVertex2d(i - h, j + 0.5);
-    glVertex2d(i + h + 1, j + 0.5);
-    glVertex2d(i + 0.5, j - h);
-    glVertex2d(i + 0.5, j + h + 1);
+    glVertex2i(i - h, j);
+    glVertex2i(i + h + 1, j);
+    glVertex2i(i + h + 1, j + 1);
+    glVertex2i(i - h, j + 1);
+    glVertex2i(i, j - h);
+    glVertex2i(i + 1, j - h);
+    glVertex2i(i + 1, j + h + 1);
+    glVertex2i(i, j + h + 1);
 }
 
 void record_map_lines() {
@@ -190,7 +197,7 @@ void draw_marks(double window_start, double window_end) {
     const int32_t end = std::min({viewer.last_index, viewer.quake_count, stored});
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, static_cast<int>(band.height), setup.width, setup.height - static_cast<int>(band.height));
-    glBegin(GL_LINES);
+    glBegin(GL_QUADS);
     for (int32_t i = first; i < end; ++i) {
         const QuakeRecord& quake = viewer.catalogue[static_cast<size_t>(i)];
         if (quake.magnitude < viewer.min_magnitude) continue;
@@ -229,7 +236,7 @@ void draw_band(const std::string& dates) {
         glLineWidth(1.0f);
         const Rgb c = setup.colouring == Colouring::Depth ? Rgb{0.85f, 0.85f, 0.85f} : magnitude_colour(m);
         glColor3f(c.r, c.g, c.b);
-        glBegin(GL_LINES);
+        glBegin(GL_QUADS);
         plus_at(static_cast<int>(x) + h, static_cast<int>(middle), h);
         glEnd();
         x += 2.0 * h + 1.0 + cap * 0.4;
@@ -275,7 +282,8 @@ void set_up_map(MapSetup map_setup) {
     boxes[kSizeKey] = KeyBox{size_key_width(), std::max(cap * 1.35, 2.0 * mark_half_pixels(7.0f, setup.height) + 1.0)};
     boxes[kColourKey] = KeyBox{colour_key_width(), cap * 1.5};
     band = lay_out_band(boxes, setup.width, cap);
-    world = frame_outline(viewer.min_x, viewer.min_y, viewer.max_x, viewer.max_y, setup.width,
+    world = frame_outline(viewer.min_x + setup.start_pan_x, viewer.min_y + setup.start_pan_y,
+                          viewer.max_x + setup.start_pan_x, viewer.max_y + setup.start_pan_y, setup.width,
                           setup.height - static_cast<int>(band.height), kMargin);
     record_map_lines();
 }

@@ -20,6 +20,8 @@ struct MapSetup {
     std::vector<CoastLine> coasts;        // drawn instead of the outline when any
     const std::vector<float>* depths = nullptr;  // per catalogue entry, for --colour depth
     std::string sample_dates;             // a legend as wide as the recording's, for the layout
+    float start_pan_x = 0.0f;             // the viewer's start-up pan: the outline is framed as
+    float start_pan_y = 0.0f;             // drawn at zoom 1 before --pan
 };
 
 // Lays the frame out and records the map's lines; once the view is open and
