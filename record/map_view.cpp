@@ -149,11 +149,23 @@ void record_map_lines() {
         }
         glEnd();
     } else {
+        // A full-resolution coast has many vertices to a pixel: those
+        // within half a pixel of the last one kept add nothing to the
+        // picture but drawing time, and are left out of the list.
+        const double pixels_per_unit = setup.width / (world.right - world.left);
+        const double least = 0.5 / pixels_per_unit;
         for (const CoastLine& line : setup.coasts) {
             glBegin(line.closed ? GL_LINE_LOOP : GL_LINE_STRIP);
+            double last_x = 0.0;
+            double last_y = 0.0;
             for (size_t i = 0; i + 1 < line.xy.size(); i += 2) {
-                glVertex2d((static_cast<double>(line.xy[i]) - view.centre_x) * view.zoom + view.offset_x,
-                           (static_cast<double>(line.xy[i + 1]) - view.centre_y) * view.zoom + view.offset_y);
+                const double x = (static_cast<double>(line.xy[i]) - view.centre_x) * view.zoom + view.offset_x;
+                const double y = (static_cast<double>(line.xy[i + 1]) - view.centre_y) * view.zoom + view.offset_y;
+                const bool ends = i == 0 || i + 3 >= line.xy.size();
+                if (!ends && std::fabs(x - last_x) < least && std::fabs(y - last_y) < least) continue;
+                glVertex2d(x, y);
+                last_x = x;
+                last_y = y;
             }
             glEnd();
         }
