@@ -53,10 +53,10 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
     return true;
 }
 
-int open_viewer_window(int* argc, char** argv, bool read_back) {
+int open_viewer_window(int* argc, char** argv, bool read_back, int width, int height) {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | (read_back ? GLUT_ALPHA : GLUT_DEPTH));
-    glutInitWindowSize(kWindowSize, kWindowSize);
+    glutInitWindowSize(width, height);
     glutInitWindowPosition(0, 0);
     return glutCreateWindow(kWindowTitle);
 }

@@ -27,7 +27,9 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
 // no depth buffer (nothing is drawn with the depth test, so the pixels are
 // the same and each clear costs half) and an alpha channel (the pixels are
 // then stored as B, G, R, A bytes, which glReadPixels copies unconverted).
-int open_viewer_window(int* argc, char** argv, bool read_back = false);
+// `width` and `height` are the viewer's own unless the recorder's map mode
+// asks for another frame size.
+int open_viewer_window(int* argc, char** argv, bool read_back = false, int width = 650, int height = 650);
 
 // The projection and camera, once a GL context is current: straight down at
 // the outline's centre.

@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr float kNoDepth = std::numeric_limits<float>::quiet_NaN();
+
 // Reads one two-character group of the time field, the way the classic
 // reader did: at most two characters, ended early by a terminator.
 int32_t read_time_pair(const char* time_buffer, int offset) {
@@ -27,7 +29,8 @@ int32_t read_time_pair(const char* time_buffer, int offset) {
 // (the header flag, the time buffer) carries over from one piece to the next.
 class CatalogueParser {
 public:
-    explicit CatalogueParser(std::vector<QuakeRecord>& records) : records_(records) {}
+    CatalogueParser(std::vector<QuakeRecord>& records, std::vector<float>* depths)
+        : records_(records), depths_(depths) {}
 
     // Takes in every read that `text` completes (all of it when `final`);
     // returns how many bytes of `text` were used. The rest, less than one
@@ -69,15 +72,17 @@ private:
             record.latitude = plain.latitude;
             record.longitude = plain.longitude;
             record.magnitude = plain.magnitude;
+            if (depths_ != nullptr) depths_->push_back(*plain.rest == ',' ? depth_field(plain.rest + 1) : kNoDepth);
         }
         return true;
     }
 
     // Any other read: split into fields, skipped with fewer than seven.
     void take_general_line(char* line) {
-        char* fields[7];
+        char* fields[8];
         if (std::strchr(line, ',') == nullptr) return;
-        if (split_fields(line, fields, 7) < 7) return;
+        const int count = split_fields(line, fields, depths_ != nullptr ? 8 : 7);
+        if (count < 7) return;
 
         QuakeRecord record = blank_;
         record.date.year = parse_int_field(fields[0]);
@@ -94,10 +99,14 @@ private:
         record.longitude = parse_float_field(fields[5]);
         record.magnitude = parse_float_field(fields[6]);
         // Zero, negative, no number and NaN all fail this test.
-        if (record.magnitude > 0.0f) records_.push_back(record);
+        if (record.magnitude > 0.0f) {
+            records_.push_back(record);
+            if (depths_ != nullptr) depths_->push_back(count >= 8 ? depth_field(fields[7]) : kNoDepth);
+        }
     }
 
     std::vector<QuakeRecord>& records_;
+    std::vector<float>* depths_;
     bool header_done_ = false;
     // Every record starts as a copy of this one (the date's text included),
     // then takes the line's values.
@@ -113,14 +122,22 @@ constexpr size_t kPieceBytes = size_t{1} << 20;
 
 }  // namespace
 
-void read_catalogue_text(std::string_view text, std::vector<QuakeRecord>& records) {
+float depth_field(const char* text) {
+    const char* p = text;
+    double value = 0.0;
+    if (!read_exact_decimal(p, value)) return kNoDepth;
+    if (*p != ',' && *p != '\n' && *p != '\r' && *p != '\0') return kNoDepth;
+    return static_cast<float>(value);
+}
+
+void read_catalogue_text(std::string_view text, std::vector<QuakeRecord>& records, std::vector<float>* depths) {
     reserve_catalogue(records, count_line_feeds(text));
-    CatalogueParser parser(records);
+    CatalogueParser parser(records, depths);
     parser.feed(text, true);
     finish_catalogue(records);
 }
 
-void read_catalogue_file(InputSource& file, std::vector<QuakeRecord>& records) {
+void read_catalogue_file(InputSource& file, std::vector<QuakeRecord>& records, std::vector<float>* depths) {
     std::string piece(kPieceBytes, '\0');
     if (file.is_regular()) {
         size_t feeds = 0;
@@ -128,8 +145,9 @@ void read_catalogue_file(InputSource& file, std::vector<QuakeRecord>& records) {
             feeds += count_line_feeds(std::string_view(piece.data(), got));
         if (!file.rewind()) return;
         reserve_catalogue(records, feeds);
+        if (depths != nullptr) depths->reserve(feeds);
     }
-    CatalogueParser parser(records);
+    CatalogueParser parser(records, depths);
     size_t carried = 0;  // bytes of an unfinished read, moved to the front
     for (;;) {
         const size_t got = file.read(&piece[carried], piece.size() - carried);

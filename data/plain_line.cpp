@@ -45,6 +45,7 @@ bool read_plain_line(const char* p, PlainLine& line) {
     if (!plain_float(p, line.latitude) || *p++ != ',') return false;
     if (!plain_float(p, line.longitude) || *p++ != ',') return false;
     if (!plain_float(p, line.magnitude)) return false;
+    line.rest = p;
     // What follows the seventh field is ignored; these end its number as they
     // would in the general reader (a NUL ends the line's text there).
     return *p == '\n' || *p == '\r' || *p == ',' || *p == '\0';

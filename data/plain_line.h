@@ -19,6 +19,7 @@ struct PlainLine {
     float latitude;
     float longitude;
     float magnitude;
+    const char* rest;  // what follows the magnitude: the line's end or ",depth..."
 };
 
 // Reads the line that starts at `p`, which must end in a line feed: every

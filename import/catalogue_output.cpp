@@ -50,7 +50,7 @@ std::string short_span_hint(const std::vector<QuakeEvent>& events, const OutputF
 }
 
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
-                      OutputFile& output, bool quiet) {
+                      OutputFile& output, bool quiet, bool with_depth) {
     if (events.empty()) {
         // The viewer refuses a catalogue without events: say which selection
         // took them all instead of writing one.
@@ -60,7 +60,7 @@ int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& count
     }
     try {
         sort_events(events);
-        write_catalogue(events, [&output](std::string_view text) { output.write(text); });
+        write_catalogue(events, [&output](std::string_view text) { output.write(text); }, with_depth);
     } catch (const std::exception& e) {
         // The system giving out (memory): the output's temporary file goes
         // with `output`, the target stays.

@@ -30,7 +30,7 @@ std::string short_span_hint(const std::vector<QuakeEvent>& events, const OutputF
 // status: 0, or 1 after saying on standard error what failed (the target is
 // then left as it was).
 int write_kept_events(std::vector<QuakeEvent>& events, const ImportCounts& counts, const std::string& source,
-                      OutputFile& output, bool quiet);
+                      OutputFile& output, bool quiet, bool with_depth = true);
 
 // Why an import kept no event, for its refusal: how many were read and
 // which selection removed how many of them, the largest share first, e.g.

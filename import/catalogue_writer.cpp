@@ -59,9 +59,9 @@ void sort_events(std::vector<QuakeEvent>& events) {
     std::stable_sort(events.begin(), events.end(), earlier);
 }
 
-void append_event_line(const QuakeEvent& event, std::string& out) {
-    // Longest line: "9999,12,31,235959.99,-90.0000,-180.0000,99.99\n".
-    char line[64];
+void append_event_line(const QuakeEvent& event, std::string& out, bool with_depth) {
+    // Longest line: "9999,12,31,235959.99,-90.0000,-180.0000,99.99,-9999999.99\n".
+    char line[96];
     const CivilTime time = civil_time(event.time_us);
     char* p = put_digits(line, time.year, 4);
     *p++ = ',';
@@ -78,17 +78,25 @@ void append_event_line(const QuakeEvent& event, std::string& out) {
     p = put_fixed(p, event.longitude, 4, 10000, false);
     *p++ = ',';
     p = put_fixed(p, event.magnitude, 2, 100, true);
+    if (with_depth) {
+        *p++ = ',';
+        // Depths beyond the Earth's radius are no depths; left empty, as
+        // an unknown one.
+        if (std::isfinite(event.depth_km) && std::fabs(event.depth_km) < 1.0e7)
+            p = put_fixed(p, event.depth_km, 2, 100, false);
+    }
     *p++ = '\n';
     out.append(line, static_cast<size_t>(p - line));
 }
 
-void write_catalogue(const std::vector<QuakeEvent>& events, const std::function<void(std::string_view)>& write) {
+void write_catalogue(const std::vector<QuakeEvent>& events, const std::function<void(std::string_view)>& write,
+                     bool with_depth) {
     constexpr size_t kSlice = 16384;  // lines per write
-    std::string text = kViewerCatalogueHeader;
+    std::string text = with_depth ? kViewerCatalogueDepthHeader : kViewerCatalogueHeader;
     for (size_t start = 0; start < events.size(); start += kSlice) {
         const size_t end = std::min(events.size(), start + kSlice);
-        for (size_t i = start; i < end; ++i) append_event_line(events[i], text);
-        if (end == events.size()) append_event_line(events.back(), text);
+        for (size_t i = start; i < end; ++i) append_event_line(events[i], text, with_depth);
+        if (end == events.size()) append_event_line(events.back(), text, with_depth);
         write(text);
         text.clear();
     }

@@ -10,6 +10,9 @@
 #include "import/import_types.h"
 
 inline constexpr char kViewerCatalogueHeader[] = "year,month,day,time,latitude,longitude,magnitude\n";
+// With the eighth column, depth in km (positive down, empty when unknown),
+// which the viewer passes over and the recorder and statistics read.
+inline constexpr char kViewerCatalogueDepthHeader[] = "year,month,day,time,latitude,longitude,magnitude,depth\n";
 
 // Sorts by origin time, oldest first; events of the same time keep their
 // input order.
@@ -21,9 +24,10 @@ void sort_events(std::vector<QuakeEvent>& events);
 // every entry but the last, which only marks where the window ends; the
 // repeated line takes that part, so every event is drawn, and in playback
 // it falls on its twin's mark. An empty list gives the header alone.
-void write_catalogue(const std::vector<QuakeEvent>& events, const std::function<void(std::string_view)>& write);
+void write_catalogue(const std::vector<QuakeEvent>& events, const std::function<void(std::string_view)>& write,
+                     bool with_depth = false);
 
 // Appends the line of one event: the UTC time with its hundredths cut off
 // (never rounded up into the next second or day), latitude and longitude to
 // 4 decimals, the magnitude to 2 decimals but never 0.00 for a positive one.
-void append_event_line(const QuakeEvent& event, std::string& out);
+void append_event_line(const QuakeEvent& event, std::string& out, bool with_depth = false);

@@ -3,6 +3,7 @@
 #include "tool/text_basics.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -39,7 +40,8 @@ const char* EventSink::offer(const RawEvent& event) {
         const double longitude = selection_.longitudes == LongitudeForm::east_360 && event.longitude < 0.0
                                      ? event.longitude + 360.0
                                      : event.longitude;
-        events_.push_back(QuakeEvent{event.time_us, event.latitude, longitude, *event.magnitude});
+        events_.push_back(QuakeEvent{event.time_us, event.latitude, longitude, *event.magnitude,
+                                     event.depth_km ? *event.depth_km : std::numeric_limits<double>::quiet_NaN()});
     }
     return nullptr;
 }

@@ -17,6 +17,7 @@ struct RawEvent {
     double latitude = 0.0;
     double longitude = 0.0;
     std::optional<double> magnitude;  // empty: the event has none
+    std::optional<double> depth_km;   // km, positive down; empty: none given
     std::string_view type;            // empty: none given, counts as an earthquake
     std::string_view id;              // the service's EventID; empty: none given
 };

@@ -19,6 +19,7 @@ struct QuakeEvent {
     double latitude = 0.0;   // degrees north, -90 to 90
     double longitude = 0.0;  // degrees east, -180 to 180 (0 to 360 with LongitudeForm::east_360)
     double magnitude = 0.0;  // above 0 in every kept event
+    double depth_km = std::numeric_limits<double>::quiet_NaN();  // positive down; NaN: the source gives none
 };
 
 // What reading found, for the summary line.

@@ -8,6 +8,7 @@
 
 #include "app/viewer_state.h"
 #include "calendar/calendar_date.h"
+#include "record/map_style.h"
 #include "timeline/time_window.h"
 #include "view/controls.h"
 
@@ -67,8 +68,9 @@ bool plan_frames(const RecordOptions& options, FramePlan* plan, std::string* err
 }
 
 bool plan_real_time_frames(const RecordOptions& options, RealTimeFrames* frames, FramePlan* plan,
-                           std::string* error) {
-    if (!frames->prepare(viewer.catalogue, options.quake_path, options.window_seconds, options.step_seconds, kMaxFrames, error))
+                           std::string* error, std::vector<float>* depths) {
+    if (!frames->prepare(viewer.catalogue, options.quake_path, options.window_seconds, options.step_seconds,
+                         kMaxFrames, error, depths))
         return false;
     viewer.quake_count = static_cast<int32_t>(viewer.catalogue.size());
     int64_t first = 0;
@@ -94,7 +96,15 @@ std::string ViewerPlayback::dates() const {
     return std::string(viewer.window_first_date.text()) + " - " + viewer.window_last_date.text();
 }
 
+void ViewerPlayback::window_days(double* start, double* end) const {
+    const CalendarDate& first = viewer.window_first_date;
+    const CalendarDate& last = viewer.window_last_date;
+    *start = day_measure(first.year, first.month, first.day);
+    *end = day_measure(last.year, last.month, last.day);
+}
+
 void RealTimePlayback::go_to(int64_t k) {
+    at_ = k;
     frames_.entries(k, &viewer.first_index, &viewer.last_index);
     legend_ = frames_.legend(k);
 }

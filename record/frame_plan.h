@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "record/real_time.h"
 #include "record/record_options.h"
@@ -48,8 +49,9 @@ bool plan_frames(const RecordOptions& options, FramePlan* plan, std::string* err
 // the last frame and the first (--from), with `every` from the options.
 // False with a message when an entry has no real time, --from is never
 // reached or the recording is too long.
+// `depths`, one per catalogue entry, is put in the same order.
 bool plan_real_time_frames(const RecordOptions& options, RealTimeFrames* frames, FramePlan* plan,
-                           std::string* error);
+                           std::string* error, std::vector<float>* depths = nullptr);
 
 // Puts the ViewerState at frame k, for k growing from 0.
 class FrameSequence {
@@ -61,6 +63,8 @@ public:
     virtual const char* legend() const = 0;
     // The dates shown, for the progress bar.
     virtual std::string dates() const = 0;
+    // The window's start and end in day_measure units (--colour age).
+    virtual void window_days(double* start, double* end) const = 0;
 };
 
 // The viewer's playback: presses of 'g' from frame 0, where plan_frames left
@@ -70,6 +74,7 @@ public:
     void go_to(int64_t k) override;
     const char* legend() const override { return nullptr; }
     std::string dates() const override;
+    void window_days(double* start, double* end) const override;
 
 private:
     int64_t at_ = 0;
@@ -82,8 +87,10 @@ public:
     void go_to(int64_t k) override;
     const char* legend() const override { return legend_.c_str(); }
     std::string dates() const override { return legend_; }
+    void window_days(double* start, double* end) const override { frames_.window_days(at_, start, end); }
 
 private:
     const RealTimeFrames& frames_;
+    int64_t at_ = 0;
     std::string legend_;
 };

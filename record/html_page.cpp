@@ -336,5 +336,5 @@ int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameS
                      page.frames.size(), page.frames.size() == 1 ? "" : "s", page.preferred_keys.size(),
                      size_text(text.size()).c_str(), options.output_path.c_str());
     }
-    return kExitOk;
+    return kExitDone;
 }

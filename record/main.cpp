@@ -9,7 +9,8 @@
 #include "app/program_constants.h"
 #include "app/startup.h"
 #include "app/viewer_state.h"
-#include "record/fit_camera.h"
+#include "record/coast.h"
+#include "record/map_view.h"
 #include "record/frame_plan.h"
 #include "record/html_page.h"
 #include "record/offscreen_view.h"
@@ -18,25 +19,22 @@
 #include "record/real_time.h"
 #include "record/record_options.h"
 #include "record/recording.h"
+#include "data/catalogue_reader.h"
+#include "tool/input_source.h"
 #include "view/scene.h"
 
 namespace {
 
 constexpr double kStartTimeout = 20.0;  // seconds for the X server, and again for the window
-constexpr double kFitMargin = 0.05;     // of the frame, on each side
 
 // The folder an output file will be written into must exist before any
-// work is done; a frame folder must exist itself.
+// work is done; a frame folder may be missing (the recorder makes it) but
+// not its parent, and must not hold another recording's frames unless
+// --overwrite is given.
 bool check_output_place(const RecordOptions& options, std::string* error) {
     const std::string& path = options.output_path;
     struct stat info;
-    if (options.kind == OutputKind::PngFolder) {
-        if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            *error = "the folder '" + path + "' does not exist; create it first to receive the frames";
-            return false;
-        }
-        return true;
-    }
+    if (options.kind == OutputKind::PngFolder) return check_frame_folder(path, options.overwrite, error);
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return true;
     const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
@@ -47,29 +45,39 @@ bool check_output_place(const RecordOptions& options, std::string* error) {
     return true;
 }
 
-// --fit: the camera that frames the outline and the legend as frame 0
-// draws it (its texts' widths do not change from frame to frame: the
-// font's digits are all one width).
-void fit_view(const FrameSequence& sequence, float start_pan_x, float start_pan_y) {
-    FitContent content;
-    content.min_x = viewer.min_x;
-    content.min_y = viewer.min_y;
-    content.max_x = viewer.max_x;
-    content.max_y = viewer.max_y;
-    content.pan_x = start_pan_x;
-    content.pan_y = start_pan_y;
-    char magnitude[16];
-    format_magnitude_legend(magnitude, sizeof magnitude);
-    content.magnitude_text_pixels = legend_text_pixels(magnitude);
-    const char* legend = sequence.legend();
-    const std::string dates = legend != nullptr ? std::string(legend) : sequence.dates();
-    content.dates_text_pixels = legend_text_pixels(dates.c_str());
-    set_fitted_camera(fit_camera(content, kWindowSize, kFitMargin));
+// A real-time legend that would run past the frame's right edge writes of
+// the window's end only what differs from its start, and if that is still
+// too long it moves left until it ends a few pixels inside the frame (the
+// dates' place right of the magnitude text leaves room for it).
+void keep_legend_in_frame(RealTimeFrames& real_time, FrameSequence& sequence) {
+    constexpr int kEdgeRoom = 4;
+    if (legend_dates_right_pixel(sequence.legend()) <= kWindowSize - kEdgeRoom) return;
+    real_time.shorten_end(true);
+    sequence.go_to(0);
+    const int right = legend_dates_right_pixel(sequence.legend());
+    if (right > kWindowSize - kEdgeRoom) set_legend_dates_shift(kWindowSize - kEdgeRoom - right);
 }
 
-int record_still(const RecordOptions& options) {
+// --colour depth: the catalogue's depths, one per entry the viewer kept,
+// read again with the depth-aware reader.
+bool read_depths(const std::string& path, std::vector<float>* depths, std::string* error) {
+    InputSource file;
+    std::vector<QuakeRecord> records;
+    if (!file.open(path, false)) {
+        *error = "cannot read '" + path + "' again for its depths";
+        return false;
+    }
+    read_catalogue_file(file, records, depths);
+    if (records.size() != viewer.catalogue.size() || depths->size() != records.size()) {
+        *error = "'" + path + "' changed while it was read";
+        return false;
+    }
+    return true;
+}
+
+int record_still(const RecordOptions& options, const DrawFrame& draw) {
     FrameImage frame;
-    read_frame(&frame);
+    draw(nullptr, &frame);
     std::string error;
     uint64_t size = 0;
     if (!write_png(frame, options.output_path, &error, &size)) return report_failure(error);
@@ -77,12 +85,27 @@ int record_still(const RecordOptions& options) {
         std::fprintf(stderr, "sismap-record: start-up view (%s - %s), %s, written to %s\n",
                      viewer.window_first_date.text(), viewer.window_last_date.text(), size_text(size).c_str(),
                      options.output_path.c_str());
-    return kExitOk;
+    return kExitDone;
+}
+
+// The page draws the frames itself, with the camera and the legend's
+// glyph widths the window has.
+int record_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
+                const RealTimeFrames& real_time) {
+    PageView view;
+    view.width = kWindowSize;
+    view.height = kWindowSize;
+    double scale[4];
+    plane_to_frame_pixels(scale);
+    view.camera = PlaneToFrame{scale[0], scale[1], scale[2], scale[3]};
+    for (char c = ' '; c <= '~'; ++c) view.glyph_advances.push_back(legend_text_pixels(std::string(1, c).c_str()));
+    return record_html_page(options, plan, sequence, options.real_time ? &real_time.instants() : nullptr, view);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    set_program_name("sismap-record");
     const ParseResult parsed = parse_record_options(argc, argv);
     if (!parsed.run) {
         std::fputs(parsed.text.c_str(), parsed.text_is_error ? stderr : stdout);
@@ -100,10 +123,21 @@ int main(int argc, char** argv) {
     load.layout_hint = &layout_hint;
     const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
     if (!layout_hint.empty()) return report_failure(layout_hint);
-    if (!loaded) return kExitFailure;
-    const float start_pan_x = viewer.pan_x;
-    const float start_pan_y = viewer.pan_y;
+    if (!loaded) return kExitFailed;
+    std::vector<float> depths;
+    MapSetup map;
+    map.start_pan_x = viewer.pan_x;
+    map.start_pan_y = viewer.pan_y;
     apply_view_options(options);
+    if (options.map_mode) {
+        map.width = options.width;
+        map.height = options.height;
+        map.colouring = options.colouring;
+        map.depth_bounds = options.depth_bounds;
+        if (!read_coasts(options.coasts, viewer.min_x, viewer.max_x, &map.coasts, &error)) return report_failure(error);
+        if (options.colouring == Colouring::Depth && !read_depths(options.quake_path, &depths, &error))
+            return report_failure(error);
+    }
 
     FramePlan plan;
     RealTimeFrames real_time;
@@ -111,37 +145,43 @@ int main(int argc, char** argv) {
     RealTimePlayback real_time_playback(real_time);
     FrameSequence& sequence = options.real_time ? static_cast<FrameSequence&>(real_time_playback) : playback;
     if (options.kind != OutputKind::Still) {
-        const bool planned = options.real_time ? plan_real_time_frames(options, &real_time, &plan, &error)
-                                               : plan_frames(options, &plan, &error);
+        const bool planned = options.real_time
+                                 ? plan_real_time_frames(options, &real_time, &plan, &error,
+                                                         depths.empty() ? nullptr : &depths)
+                                 : plan_frames(options, &plan, &error);
         if (!planned) return report_failure(error);
         sequence.go_to(0);
     }
+    map.depths = &depths;
 
     // Always a private server, never the user's display: the same software
     // renderer, screen and visual on every machine, no window manager, and
     // nothing flashes on anyone's screen.
+    const int width = options.map_mode ? options.width : kWindowSize;
+    const int height = options.map_mode ? options.height : kWindowSize;
     PrivateDisplay display;
-    if (!display.start(kWindowSize, kWindowSize, kStartTimeout, &error)) return report_failure(error);
-    int status = kExitFailure;
-    if (open_offscreen_view(display.name(), kStartTimeout, &error)) {
-        if (options.fit) fit_view(sequence, start_pan_x, start_pan_y);
-        if (options.kind == OutputKind::Still) {
-            status = record_still(options);
-        } else if (options.kind == OutputKind::Html) {
-            // The page draws the frames itself, with the camera in place.
-            PageView view;
-            view.width = kWindowSize;
-            view.height = kWindowSize;
-            double scale[4];
-            plane_to_frame_pixels(scale);
-            view.camera = PlaneToFrame{scale[0], scale[1], scale[2], scale[3]};
-            for (char c = ' '; c <= '~'; ++c) view.glyph_advances.push_back(legend_text_pixels(std::string(1, c).c_str()));
-            status = record_html_page(options, plan, sequence, options.real_time ? &real_time.instants() : nullptr,
-                                      view);
-        } else {
-            const DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
-            status = record_animation(options, plan, sequence, draw, kWindowSize, kWindowSize);
+    if (!display.start(width, height, kStartTimeout, &error)) return report_failure(error);
+    int status = kExitFailed;
+    if (open_offscreen_view(display.name(), kStartTimeout, &error, width, height)) {
+        DrawFrame draw = [](const char* legend, FrameImage* image) { read_frame(image, legend); };
+        if (options.map_mode) {
+            map.sample_dates = sequence.legend() != nullptr ? sequence.legend() : sequence.dates();
+            set_up_map(std::move(map));
+            draw = [&sequence](const char* legend, FrameImage* image) {
+                double start = 0.0;
+                double end = 0.0;
+                sequence.window_days(&start, &end);
+                read_map_frame(image, legend != nullptr ? std::string(legend) : sequence.dates(), start, end);
+            };
+        } else if (options.real_time && options.kind != OutputKind::Still) {
+            keep_legend_in_frame(real_time, sequence);
         }
+        if (options.kind == OutputKind::Still)
+            status = record_still(options, draw);
+        else if (options.kind == OutputKind::Html)
+            status = record_page(options, plan, sequence, real_time);
+        else
+            status = record_animation(options, plan, sequence, draw, width, height);
     } else {
         report_failure(error);
     }

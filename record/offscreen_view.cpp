@@ -18,6 +18,7 @@
 
 #include "app/program_constants.h"
 #include "app/startup.h"
+#include "app/viewer_state.h"
 #include "view/scene.h"
 
 namespace {
@@ -39,6 +40,7 @@ void on_glut_error(const char* format, va_list arguments) {
 void on_glut_warning(const char*, va_list) {}
 
 int status_if_display_lost = 1;
+int legend_dates_shift = 0;
 
 // Xlib's handler for a lost connection must not return; exit() runs the
 // clean-up registered with atexit (unfinished output, the server).
@@ -50,7 +52,8 @@ int on_display_lost(Display*) {
 
 }  // namespace
 
-bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error) {
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error, int width,
+                         int height) {
     static char program[] = "sismap-record";
     static char display_flag[] = "-display";
     static std::vector<char> display;
@@ -61,7 +64,7 @@ bool open_offscreen_view(const std::string& display_name, double timeout_seconds
     XSetIOErrorHandler(on_display_lost);
     glutInitErrorFunc(on_glut_error);
     glutInitWarningFunc(on_glut_warning);
-    window = open_viewer_window(&argc, argv, /*read_back=*/true);
+    window = open_viewer_window(&argc, argv, /*read_back=*/true, width, height);
     if (glutGet(GLUT_WINDOW_COLORMAP_SIZE) != 0) {
         *error = "the private X server offers no RGBA visual";
         return false;
@@ -89,7 +92,7 @@ void read_frame(FrameImage* image, const char* legend) {
     const int size = kWindowSize;
     if (image->width != size || image->height != size) *image = FrameImage(size, size);
     if (legend != nullptr)
-        draw_scene(legend);
+        draw_scene(legend, legend_dates_shift);
     else
         draw_scene();
     // The window's own layout, which the frame keeps: the driver copies the
@@ -99,17 +102,27 @@ void read_frame(FrameImage* image, const char* legend) {
     glReadPixels(0, 0, size, size, GL_BGRA, GL_UNSIGNED_BYTE, image->bgra.data());
 }
 
+void set_legend_dates_shift(int pixels) { legend_dates_shift = pixels; }
+
 int legend_text_pixels(const char* text) {
     return glutBitmapLength(GLUT_BITMAP_HELVETICA_18, reinterpret_cast<const unsigned char*>(text));
 }
 
-void set_fitted_camera(const CameraPlace& place) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // The viewer's field of view and aspect; the clipping planes follow the
-    // eye so that a large region stays between them.
-    gluPerspective(60.0, 1.0, std::min(1.0, place.eye_height / 2.0), std::max(1000.0, 2.0 * place.eye_height));
-    gluLookAt(place.centre_x, place.centre_y, place.eye_height, place.centre_x, place.centre_y, 0.0, 0.0, 1.0, 0.0);
+int legend_dates_right_pixel(const char* dates) {
+    // Where the viewer's draw_scene places the dates' raster position.
+    const double x = static_cast<double>(static_cast<int32_t>(static_cast<float>(viewer.min_x + 8.5)));
+    const double y = static_cast<double>(static_cast<int32_t>(viewer.min_y));
+    GLdouble model[16];
+    GLdouble projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    GLdouble window_x = 0.0;
+    GLdouble window_y = 0.0;
+    GLdouble window_z = 0.0;
+    if (gluProject(x, y, 0.0, model, projection, viewport, &window_x, &window_y, &window_z) != GL_TRUE) return 0;
+    return static_cast<int>(window_x) + legend_text_pixels(dates);
 }
 
 void plane_to_frame_pixels(double scale[4]) {

@@ -5,24 +5,29 @@
 
 #include <string>
 
-#include "record/fit_camera.h"
 #include "record/frame_image.h"
 
 // Initialises GLUT on `display_name`, creates the window, waits (at most
 // `timeout_seconds`) until the server has mapped and exposed it, and sets
 // the camera. False with a message otherwise.
-bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error);
+// `width` x `height` is the viewer's 650 x 650 unless map mode asks for more.
+bool open_offscreen_view(const std::string& display_name, double timeout_seconds, std::string* error,
+                         int width = 650, int height = 650);
 
 // Draws the current ViewerState into the back buffer and reads it into
 // `image`; with `legend`, that is the legend's date range.
 void read_frame(FrameImage* image, const char* legend = nullptr);
 
+// From now on the legend's dates are drawn `pixels` right (left when
+// negative) of the viewer's place for them.
+void set_legend_dates_shift(int pixels);
+
 // Width in pixels of `text` in the legend's font; once the view is open.
 int legend_text_pixels(const char* text);
 
-// Looks straight down from `place` instead of the viewer's own camera
-// (--fit); once the view is open.
-void set_fitted_camera(const CameraPlace& place);
+// The window column just right of the viewer's legend dates when they read
+// `dates`, as the present camera places them.
+int legend_dates_right_pixel(const char* dates);
 
 // Where the drawing plane lands in the frame under the camera in place (the
 // viewer's, or --fit's): pixels from the frame's left and bottom edges are

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "record/map_style.h"
+
 namespace {
 
 using Hundredths = std::chrono::duration<int64_t, std::centi>;
@@ -41,8 +43,9 @@ std::string format_instant(const char* form, int64_t instant) {
 
 }  // namespace
 
-bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds, int64_t step_seconds,
-                             int64_t max_frames, std::string* error) {
+bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds,
+                             int64_t step_seconds, int64_t max_frames, std::string* error,
+                             std::vector<float>* companion) {
     window_ = window_seconds * kPerSecond;
     step_ = step_seconds * kPerSecond;
     time_of_day_ = step_ % kPerDay != 0 || window_ % kPerDay != 0;
@@ -77,6 +80,12 @@ bool RealTimeFrames::prepare(std::vector<QuakeRecord>& catalogue, const std::str
         }
         catalogue.swap(records);
         instants_.swap(instants);
+        if (companion != nullptr && companion->size() == order.size()) {
+            std::vector<float> values;
+            values.reserve(order.size());
+            for (size_t i : order) values.push_back((*companion)[i]);
+            companion->swap(values);
+        }
     }
 
     const Instant first{Hundredths{instants_.front()}};
@@ -108,13 +117,38 @@ void RealTimeFrames::entries(int64_t k, int32_t* first, int32_t* end) const {
                                 instants_.begin());
 }
 
+void RealTimeFrames::window_days(int64_t k, double* start, double* end) const {
+    const auto measure = [](int64_t instant) {
+        const Instant at{Hundredths{instant}};
+        const date::sys_days day = date::floor<date::days>(at);
+        const date::year_month_day ymd{day};
+        const double seconds = std::chrono::duration<double>(at - day).count();
+        return day_measure(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                           static_cast<int>(static_cast<unsigned>(ymd.day()))) +
+               seconds / 86400.0;
+    };
+    *start = measure(t0_ + k * step_);
+    *end = measure(t0_ + k * step_ + window_);
+}
+
 std::string RealTimeFrames::start_text(int64_t k) const {
     return format_instant(time_of_day_ ? kDayAndTime : kDay, t0_ + k * step_);
 }
 
 std::string RealTimeFrames::legend(int64_t k) const {
-    const int64_t end = t0_ + k * step_ + window_;
+    const int64_t start = t0_ + k * step_;
     // With times of day, the window's end instant; in whole days, the last
     // day the window covers.
-    return start_text(k) + " - " + (time_of_day_ ? format_instant(kDayAndTime, end) : format_instant(kDay, end - 1));
+    const int64_t end = time_of_day_ ? start + window_ : start + window_ - 1;
+    const char* form = time_of_day_ ? kDayAndTime : kDay;
+    std::string end_text = format_instant(form, end);
+    if (short_end_) {
+        const std::string begin = format_instant(form, start);
+        // YYYY/MM/DD[ HH:MM]: the year is 0..3, the date 0..9.
+        if (time_of_day_ && begin.compare(0, 10, end_text, 0, 10) == 0)
+            end_text.erase(0, 11);
+        else if (begin.compare(0, 5, end_text, 0, 5) == 0)
+            end_text.erase(0, 5);
+    }
+    return start_text(k) + " - " + end_text;
 }

@@ -21,8 +21,10 @@ public:
     // an entry's fields name no real UTC time (the message names `source`
     // and the entry's position), when the catalogue is empty, or when there
     // would be more than `max_frames`.
-    bool prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds, int64_t step_seconds,
-                 int64_t max_frames, std::string* error);
+    // `companion` (one value per entry, or null) is put in the same order.
+    bool prepare(std::vector<QuakeRecord>& catalogue, const std::string& source, int64_t window_seconds,
+                 int64_t step_seconds, int64_t max_frames, std::string* error,
+                 std::vector<float>* companion = nullptr);
 
     int64_t last_frame() const { return last_; }
     // The first frame whose window begins at or after 00:00 UTC of `day`; -1
@@ -35,6 +37,12 @@ public:
     // of day (YYYY/MM/DD HH:MM - YYYY/MM/DD HH:MM, UTC) when the frames do
     // not fall on midnights (a step or window not of whole days).
     std::string legend(int64_t k) const;
+    // With `shorten`, the legend writes of the window's end only the parts
+    // that differ from its start: HH:MM on the same day, MM/DD (HH:MM) in
+    // the same year (for a frame too narrow for the long form).
+    void shorten_end(bool shorten) { short_end_ = shorten; }
+    // Frame k's window in day_measure units (UTC).
+    void window_days(int64_t k, double* start, double* end) const;
     // Where frame k's window begins, as the legend writes it.
     std::string start_text(int64_t k) const;
     // Each entry's instant in the ordered catalogue, in hundredths of a
@@ -48,4 +56,5 @@ private:
     int64_t window_ = 0;
     int64_t last_ = 0;
     bool time_of_day_ = false;
+    bool short_end_ = false;
 };

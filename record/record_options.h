@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calendar/calendar_date.h"
+#include "record/map_style.h"
+#include "tool/command_line.h"
 
 // What OUTPUT's form asks for.
 enum class OutputKind {
@@ -32,7 +35,17 @@ struct RecordOptions {
     CalendarDate from;  // compared with the window's first date (at 00:00 UTC in real time)
     int fps = 20;
     bool quiet = false;
+    bool overwrite = false;  // a frames folder's old frames are removed first
     bool fit = false;  // frame the outline and the legend whole
+
+    // Map mode (any of --fit, --coast, --size, --colour): the recorder's own
+    // framing, marks in pixels, keys in a band below the map.
+    bool map_mode = false;
+    std::vector<std::string> coasts;  // --coast, in order
+    int width = 650;                  // --size
+    int height = 650;
+    Colouring colouring = Colouring::Magnitude;
+    std::vector<double> depth_bounds = {70.0, 300.0};  // --depth-classes, km
 
     // Real time (--window or --step given): frames step through UTC instants
     // instead of the viewer's days. Both in seconds.
@@ -50,11 +63,6 @@ struct ParseResult {
     bool text_is_error = false;
     RecordOptions options;
 };
-
-// Exit statuses of the program.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;      // unreadable input, failed output
-inline constexpr int kExitCommandLine = 2;  // the command line itself is wrong
 
 // Parses argv (argv[0] is the program's name). Everything that can be judged
 // from the text alone is checked here, and whether OUTPUT names a directory.

@@ -2,6 +2,7 @@
 // drawing (EncodingThread); the output appears only once complete.
 #include "record/recording.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,10 +23,38 @@ void abandon_output() {
     if (active_sink != nullptr) active_sink->abandon();
 }
 
+// "40 s", "12 min", "3.2 hours".
+std::string duration_text(double seconds) {
+    char text[32];
+    if (seconds < 90.0)
+        std::snprintf(text, sizeof text, "%.0f s", seconds);
+    else if (seconds < 90.0 * 60.0)
+        std::snprintf(text, sizeof text, "%.0f min", seconds / 60.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f hours", seconds / 3600.0);
+    return text;
+}
+
+// Before a long recording: how many frames, and how long drawing them takes
+// at the speed of the first one (drawn a few times; encoding runs beside
+// drawing, and only adds when it is the slower).
+void announce_long_recording(uint64_t total, const FramePlan& plan, FrameSequence& sequence, const DrawFrame& draw) {
+    constexpr int kTrials = 3;
+    FrameImage frame;
+    sequence.go_to(plan.first);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kTrials; ++i) draw(sequence.legend(), &frame);
+    const double each = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kTrials;
+    std::fprintf(stderr,
+                 "sismap-record: %llu frames to record; drawing them takes about %s at the speed of the first "
+                 "(more if writing is slower)\n",
+                 static_cast<unsigned long long>(total), duration_text(each * static_cast<double>(total)).c_str());
+}
+
 }  // namespace
 
 std::unique_ptr<FrameSink> open_frame_sink(OutputKind kind, const std::string& path, int width, int height, int fps,
-                                           std::string* error) {
+                                           std::string* error, FrameFolderSettings folder_settings) {
     switch (kind) {
         case OutputKind::Gif: {
             auto gif = std::make_unique<GifWriter>(width, height, fps);
@@ -38,7 +67,7 @@ std::unique_ptr<FrameSink> open_frame_sink(OutputKind kind, const std::string& p
             return mp4;
         }
         case OutputKind::PngFolder: {
-            auto folder = std::make_unique<PngFolderWriter>(path);
+            auto folder = std::make_unique<PngFolderWriter>(path, folder_settings);
             if (!folder->open(error)) return nullptr;
             return folder;
         }
@@ -48,12 +77,6 @@ std::unique_ptr<FrameSink> open_frame_sink(OutputKind kind, const std::string& p
     }
     *error = "a still picture is not an animation";
     return nullptr;
-}
-
-int report_failure(const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "sismap-record: %s\n", message.c_str());
-    return kExitFailure;
 }
 
 std::string size_text(uint64_t bytes) {
@@ -70,8 +93,10 @@ std::string size_text(uint64_t bytes) {
 int record_animation(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
                      const DrawFrame& draw, int width, int height) {
     std::string error;
-    std::unique_ptr<FrameSink> sink = open_frame_sink(options.kind, options.output_path, width, height, options.fps,
-                                                      &error);
+    const uint64_t total = static_cast<uint64_t>(plan.kept_count());
+    std::unique_ptr<FrameSink> sink =
+        open_frame_sink(options.kind, options.output_path, width, height, options.fps, &error,
+                        FrameFolderSettings{static_cast<int64_t>(total), options.overwrite});
     if (!sink) return report_failure(error);
     static const bool registered = std::atexit(abandon_output) == 0;
     (void)registered;
@@ -80,7 +105,7 @@ int record_animation(const RecordOptions& options, const FramePlan& plan, FrameS
         ~Forget() { active_sink = nullptr; }
     } forget;
 
-    const uint64_t total = static_cast<uint64_t>(plan.kept_count());
+    if (total > kAnnouncedFrames && !options.quiet) announce_long_recording(total, plan, sequence, draw);
     uint64_t written = 0;
     ProgressBar progress(!options.quiet && stderr_is_terminal());
     {
@@ -104,5 +129,5 @@ int record_animation(const RecordOptions& options, const FramePlan& plan, FrameS
                      static_cast<double>(written) / options.fps, options.fps, size_text(sink->bytes_written()).c_str(),
                      options.output_path.c_str());
     }
-    return kExitOk;
+    return kExitDone;
 }

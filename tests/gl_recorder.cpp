@@ -71,6 +71,10 @@ void glBegin(GLenum mode) { record("glBegin", {static_cast<double>(mode)}); }
 void glEnd() { record("glEnd", {}); }
 void glVertex2f(GLfloat x, GLfloat y) { record("glVertex2f", {x, y}); }
 void glRasterPos2f(GLfloat x, GLfloat y) { record("glRasterPos2f", {x, y}); }
+void glBitmap(GLsizei width, GLsizei height, GLfloat x_origin, GLfloat y_origin, GLfloat x_move, GLfloat y_move,
+              const GLubyte*) {
+    record("glBitmap", {double(width), double(height), x_origin, y_origin, x_move, y_move});
+}
 void glMatrixMode(GLenum mode) { record("glMatrixMode", {static_cast<double>(mode)}); }
 void glLoadIdentity() { record("glLoadIdentity", {}); }
 void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { record("glClearColor", {r, g, b, a}); }

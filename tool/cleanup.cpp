@@ -27,12 +27,15 @@ struct ChildSlot {
 PathSlot paths[kSlots];
 ChildSlot children[kSlots];
 std::atomic<bool> installed{false};
+std::atomic<void (*)()> fatal_hook{nullptr};
 
 void on_fatal_signal(int signal_number) {
     for (ChildSlot& child : children)
         if (child.used.load()) ::kill(child.pid.load(), SIGTERM);
     for (PathSlot& slot : paths)
         if (slot.used.load()) ::unlink(slot.path);
+    // After the temporary files, which may lie in a folder the hook removes.
+    if (void (*hook)() = fatal_hook.load()) hook();
     // End as the signal would have, so the parent sees the real cause.
     ::signal(signal_number, SIG_DFL);
     ::raise(signal_number);
@@ -64,6 +67,8 @@ int remember_path(const std::string& path) {
 void forget_path(int slot) {
     if (slot >= 0 && slot < kSlots) paths[slot].used.store(false);
 }
+
+void set_fatal_hook(void (*hook)()) { fatal_hook.store(hook); }
 
 int remember_child(pid_t pid) {
     for (int i = 0; i < kSlots; ++i) {

@@ -19,6 +19,11 @@ void install_signal_handlers();
 int remember_path(const std::string& path);
 void forget_path(int slot);
 
+// A function the handler calls after it removes the registered paths, for
+// an undo that a path list cannot hold (a folder of frames); null for none.
+// It runs inside the signal handler: async-signal-safe calls only.
+void set_fatal_hook(void (*hook)());
+
 // Registers a child process to stop (SIGTERM) on a fatal signal.
 int remember_child(pid_t pid);
 void forget_child(int slot);

@@ -78,7 +78,7 @@ void draw_scene() {
     draw_scene(dates_text);
 }
 
-void draw_scene(const char* dates_text) {
+void draw_scene(const char* dates_text, int dates_shift_pixels) {
     const ViewTransform view = current_view();
 
     // Legend strip corners: 0.2 below the outline's lowest y to 0.5 above
@@ -110,7 +110,14 @@ void draw_scene(const char* dates_text) {
 
     glColor3f(1.0f, 0.0f, 0.0f);
     draw_text(text_x, text_y, magnitude_text);
-    draw_text(dates_x, text_y, dates_text);
+    if (dates_shift_pixels == 0) {
+        draw_text(dates_x, text_y, dates_text);
+    } else {
+        glRasterPos2f(static_cast<float>(dates_x), static_cast<float>(text_y));
+        glBitmap(0, 0, 0.0f, 0.0f, static_cast<float>(dates_shift_pixels), 0.0f, nullptr);
+        for (const char* c = dates_text; *c != '\0'; ++c)
+            glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*c));
+    }
 }
 
 void format_magnitude_legend(char* text, size_t size) {

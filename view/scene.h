@@ -13,8 +13,9 @@ void display_scene();
 // showing it; the recorder reads the pixels from there.
 void draw_scene();
 // The same frame with `dates_text` as the legend's date range (the
-// recorder's real-time frames, which show instants the window's dates do not).
-void draw_scene(const char* dates_text);
+// recorder's real-time frames, which show instants the window's dates do not),
+// moved `dates_shift_pixels` to the right (left when negative) of its place.
+void draw_scene(const char* dates_text, int dates_shift_pixels = 0);
 
 // The legend's magnitude text for the present threshold, into `text` of
 // `size` bytes (16 hold any).

@@ -26,6 +26,7 @@ struct Options {
     std::string longitudes = "-180,180";
     bool skip_bad = false;
     bool quiet = false;
+    bool no_depth = false;
 };
 
 int run(const Options& options, const Selection& selection) {
@@ -48,7 +49,7 @@ int run(const Options& options, const Selection& selection) {
         report_line(e.what());
         return 1;
     }
-    return write_kept_events(events, counts, layout_name(counts.layout), output, options.quiet);
+    return write_kept_events(events, counts, layout_name(counts.layout), output, options.quiet, !options.no_depth);
 }
 
 }  // namespace
@@ -72,6 +73,8 @@ void add_catalogue_command(CLI::App& app, int* status) {
                           "Write longitudes in -180,180 (as read, the default) or 0,360 (each negative one plus "
                           "360), as for an outline across 180 degrees");
     command->add_flag("--skip-bad", options->skip_bad, "Skip and count bad rows instead of stopping at the first");
+    command->add_flag("--no-depth", options->no_depth,
+                      "Write the seven classic columns, without the eighth, depth (km)");
     command->add_flag("-q,--quiet", options->quiet, "No summary line and no progress bar");
 
     command->callback([options, status] {

@@ -243,18 +243,21 @@ private:
                 for (auto element : coordinates) {
                     simdjson::ondemand::value number;
                     SISMAP_TRY(std::move(element).get(number));
-                    if (index < 2) {
+                    if (index < 3) {
                         json_type kind;
                         SISMAP_TRY(number.type().get(kind));
                         if (kind == json_type::number) {
-                            double degrees = 0.0;
-                            SISMAP_TRY(number.get_double().get(degrees));
+                            double value = 0.0;
+                            SISMAP_TRY(number.get_double().get(value));
                             if (index == 0) {
-                                parts.longitude = degrees;
+                                parts.longitude = value;
                                 parts.has_longitude = true;
-                            } else {
-                                parts.latitude = degrees;
+                            } else if (index == 1) {
+                                parts.latitude = value;
                                 parts.has_latitude = true;
+                            } else {
+                                parts.depth_km = value;
+                                parts.has_depth = true;
                             }
                         }
                     }

@@ -36,6 +36,8 @@ struct FeatureParts {
     double latitude = 0.0;
     bool has_magnitude = false;
     double magnitude = 0.0;
+    bool has_depth = false;  // a third coordinate: km, positive down
+    double depth_km = 0.0;
     const char* type = nullptr;  // the "type" property, type_length bytes
     size_t type_length = 0;
     const char* problem = nullptr;  // what makes the feature bad, if anything

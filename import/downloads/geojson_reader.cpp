@@ -5,6 +5,7 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -372,6 +373,7 @@ public:
         event.latitude = parts.latitude;
         event.longitude = parts.longitude;
         if (parts.has_magnitude) event.magnitude = parts.magnitude;
+        if (parts.has_depth && std::isfinite(parts.depth_km)) event.depth_km = parts.depth_km;
         if (parts.type != nullptr) event.type = std::string_view(parts.type, parts.type_length);
         if (const char* problem = sink_.offer(event)) sink_.bad(place(offset), problem);
     }

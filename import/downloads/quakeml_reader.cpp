@@ -25,7 +25,7 @@ bool is_bed_namespace(const xmlChar* uri) {
 }
 
 // The elements the reader looks at, below <event>.
-enum class Tag { other, type, preferred_origin, preferred_magnitude, origin, magnitude, time, latitude, longitude, mag, value };
+enum class Tag { other, type, preferred_origin, preferred_magnitude, origin, magnitude, time, latitude, longitude, depth, mag, value };
 
 Tag tag_of(const char* name) {
     static const std::pair<const char*, Tag> kTags[] = {
@@ -37,6 +37,7 @@ Tag tag_of(const char* name) {
         {"time", Tag::time},
         {"latitude", Tag::latitude},
         {"longitude", Tag::longitude},
+        {"depth", Tag::depth},
         {"mag", Tag::mag},
         {"value", Tag::value},
     };
@@ -57,6 +58,7 @@ struct Origin {
     std::string time;
     std::string latitude;
     std::string longitude;
+    std::string depth;  // metres, positive down
 };
 
 struct Magnitude {
@@ -311,7 +313,7 @@ private:
         const Tag a = path_[1];
         if (level == 1) {
             if (a == Tag::origin)
-                event_.origins.push_back(Origin{attribute(attribute_count, attributes, "publicID"), {}, {}, {}});
+                event_.origins.push_back(Origin{attribute(attribute_count, attributes, "publicID"), {}, {}, {}, {}});
             if (a == Tag::magnitude)
                 event_.magnitudes.push_back(Magnitude{attribute(attribute_count, attributes, "publicID"), {}});
             if (a == Tag::type) target_ = &event_.type;
@@ -324,6 +326,7 @@ private:
                 if (b == Tag::time) target_ = &origin.time;
                 if (b == Tag::latitude) target_ = &origin.latitude;
                 if (b == Tag::longitude) target_ = &origin.longitude;
+                if (b == Tag::depth) target_ = &origin.depth;
             } else if (a == Tag::magnitude && b == Tag::mag && !event_.magnitudes.empty()) {
                 target_ = &event_.magnitudes.back().value;
             }
@@ -370,6 +373,8 @@ private:
         event.time_us = *time;
         event.latitude = *latitude;
         event.longitude = *longitude;
+        // QuakeML gives depth in metres; a depth that is no number is left out.
+        if (const std::optional<double> metres = parse_decimal(trim_blanks(origin->depth))) event.depth_km = *metres / 1000.0;
 
         const std::string_view preferred_magnitude = trim_blanks(event_.preferred_magnitude);
         const Magnitude* magnitude = nullptr;

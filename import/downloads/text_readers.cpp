@@ -117,11 +117,13 @@ struct Columns {
     size_t magnitude = kMissing;
     size_t type = kMissing;
     size_t id = kMissing;
+    size_t depth = kMissing;
     size_t count = 0;
 };
 
 Columns find_columns(const std::vector<std::string_view>& header, const std::string& where, const char* type_name,
-                     const char* id_name, std::initializer_list<const char*> magnitude_names) {
+                     const char* id_name, std::initializer_list<const char*> magnitude_names,
+                     const char* depth_name) {
     Columns columns;
     columns.count = header.size();
     for (size_t i = 0; i < header.size(); ++i) {
@@ -134,6 +136,7 @@ Columns find_columns(const std::vector<std::string_view>& header, const std::str
         if (equals_ignoring_case(name, "longitude")) take(columns.longitude);
         if (equals_ignoring_case(name, type_name)) take(columns.type);
         if (id_name != nullptr && equals_ignoring_case(name, id_name)) take(columns.id);
+        if (equals_ignoring_case(name, depth_name)) take(columns.depth);
         for (const char* magnitude : magnitude_names)
             if (equals_ignoring_case(name, magnitude)) take(columns.magnitude);
     }
@@ -184,6 +187,9 @@ void take_row(const std::vector<std::string_view>& fields, const Columns& column
             return;
         }
     }
+    // A depth that is no number is left out rather than the event: the
+    // viewer's picture never needs it.
+    if (columns.depth != kMissing) event.depth_km = parse_decimal(trim_blanks(fields[columns.depth]));
     if (columns.type != kMissing) event.type = fields[columns.type];
     if (columns.id != kMissing) event.id = trim_blanks(fields[columns.id]);
     if (const char* problem = sink.offer(event)) sink.bad(splitter.where(line), problem);
@@ -206,6 +212,7 @@ struct Dialect {
     const char* type_name;
     const char* id_name;  // the event's identifier, or nullptr where none is read
     std::initializer_list<const char*> magnitude_names;
+    const char* depth_name;
 };
 
 void read_delimited(std::string_view text, const std::string& name, const Dialect& dialect, EventSink& sink) {
@@ -224,7 +231,8 @@ void read_delimited(std::string_view text, const std::string& name, const Dialec
         if (!first.empty() && first.front() == '#') first.remove_prefix(1);
     }
     const Columns columns =
-        find_columns(fields, splitter.where(header_line), dialect.type_name, dialect.id_name, dialect.magnitude_names);
+        find_columns(fields, splitter.where(header_line), dialect.type_name, dialect.id_name, dialect.magnitude_names,
+                     dialect.depth_name);
     while (!splitter.at_end()) {
         const size_t line = splitter.line();
         splitter.next(fields);
@@ -240,9 +248,9 @@ void read_delimited(std::string_view text, const std::string& name, const Dialec
 }  // namespace
 
 void read_csv_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    read_delimited(text, name, Dialect{',', true, false, "type", nullptr, {"mag", "magnitude"}}, sink);
+    read_delimited(text, name, Dialect{',', true, false, "type", nullptr, {"mag", "magnitude"}, "depth"}, sink);
 }
 
 void read_fdsn_catalogue(std::string_view text, const std::string& name, EventSink& sink) {
-    read_delimited(text, name, Dialect{'|', false, true, "eventtype", "eventid", {"magnitude"}}, sink);
+    read_delimited(text, name, Dialect{'|', false, true, "eventtype", "eventid", {"magnitude"}, "depth/km"}, sink);
 }

@@ -29,6 +29,7 @@ struct Options {
     int retries = 5;
     double retry_wait = 1.0;
     bool quiet = false;
+    bool no_depth = false;
 };
 
 std::string service_table() {
@@ -77,7 +78,7 @@ int run(const Options& options, const FetchPlan& plan, const Selection& selectio
     const std::string source = "FDSN text from " + plan.service.name + ": " + std::to_string(fetch_counts.queries) +
                                (fetch_counts.queries == 1 ? " query, " : " queries, ") +
                                std::to_string(fetch_counts.slices) + (fetch_counts.slices == 1 ? " slice" : " slices");
-    return write_kept_events(events, counts, source, output, options.quiet);
+    return write_kept_events(events, counts, source, output, options.quiet, !options.no_depth);
 }
 
 }  // namespace
@@ -120,6 +121,8 @@ void add_fetch_command(CLI::App& app, int* status) {
     add_longitudes_option(*command, options->longitudes,
                           "Write longitudes in -180,180 (as the service gives them, the default) or 0,360 (each "
                           "negative one plus 360), to match an outline across 180 degrees");
+    command->add_flag("--no-depth", options->no_depth,
+                      "Write the seven classic columns, without the eighth, depth (km)");
     command->add_flag("-q,--quiet", options->quiet, "No summary line, progress bar or retry notices");
 
     command->callback([options, status] {

@@ -56,52 +56,6 @@ std::string catalogue_refusal(const std::string& path, InputLayout layout) {
            "), not a boundary; use: sismap-import catalogue " + path + " OUTPUT";
 }
 
-OutlineSource read_boundary(const std::string& path) {
-    InputSource input;
-    open_boundary(input, path);
-    std::string bytes(input.head(kSniffBytes));
-    check_boundary_read(input, path);
-    // Two inputs users reach for that are neither kind: boundaries are
-    // often downloaded zipped, and an outline may already be the viewer's.
-    if (bytes.compare(0, 4, "PK\x03\x04") == 0)
-        throw OutlineError(path + ": is a zip archive; unzip it and give the .shp or .geojson inside");
-    const std::string_view head = without_byte_order_mark(bytes);
-    if (head.substr(0, 8) == "lat,lon\n" || head.substr(0, 9) == "lat,lon\r\n")
-        throw OutlineError(path + ": is already an outline in the viewer's layout; nothing to convert");
-    if (path != "-" && has_extension(path, ".dbf"))
-        throw OutlineError(path + ": is a shapefile's attribute table; give its .shp, with the .shx and .dbf beside "
-                                  "it");
-    const InputLayout layout = sniff_layout(bytes);
-    if (layout == InputLayout::shapefile || (path != "-" && (has_extension(path, ".shp") || has_extension(path, ".shx")))) {
-        if (path == "-")
-            throw OutlineError("-: a shapefile cannot come from standard input; give the path of its .shp, with "
-                               "the .shx and .dbf beside it");
-        std::string shp = path;
-        if (has_extension(path, ".shx")) shp = path.substr(0, path.size() - 4) + ".shp";
-        return read_shapefile_outline(shp);
-    }
-    if (layout == InputLayout::csv || layout == InputLayout::fdsn_text || layout == InputLayout::quakeml ||
-        layout == InputLayout::viewer)
-        throw OutlineError(catalogue_refusal(path, layout));
-    if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline &&
-        layout != InputLayout::gmt_outline)
-        throw OutlineError(path + ": neither GeoJSON, a shapefile (.shp) nor GMT multisegment text; an outline is "
-                                  "made from one of those");
-
-    bytes.clear();
-    input.read_rest(bytes);
-    check_boundary_read(input, path);
-    if (layout == InputLayout::gmt_outline) return read_gmt_outline(bytes, path);
-    OutlineSource source = read_geojson_outline(bytes, path);
-    // A feed of point events is a catalogue, whichever way it begins.
-    const bool any_polygon = std::any_of(source.features.begin(), source.features.end(),
-                                         [](const OutlineFeature& f) { return f.polygon_count > 0; });
-    const bool any_point = std::any_of(source.features.begin(), source.features.end(),
-                                       [](const OutlineFeature& f) { return f.geometry == "Point"; });
-    if (!any_polygon && any_point) throw OutlineError(catalogue_refusal(path, InputLayout::geojson));
-    return source;
-}
-
 // A share in whole percent, rounded down: what was dropped never reads as 0%.
 std::string percent(double share) {
     return std::to_string(static_cast<int>(std::floor(100 * std::min(1.0, std::max(0.0, share))))) + "%";
@@ -252,6 +206,53 @@ void write_outline(const std::string& path, const std::vector<GridVertex>& outli
 }
 
 }  // namespace
+
+OutlineSource read_boundary(const std::string& path) {
+    InputSource input;
+    open_boundary(input, path);
+    std::string bytes(input.head(kSniffBytes));
+    check_boundary_read(input, path);
+    // Two inputs users reach for that are neither kind: boundaries are
+    // often downloaded zipped, and an outline may already be the viewer's.
+    if (bytes.compare(0, 4, "PK\x03\x04") == 0)
+        throw OutlineError(path + ": is a zip archive; unzip it and give the .shp or .geojson inside");
+    const std::string_view head = without_byte_order_mark(bytes);
+    if (head.substr(0, 8) == "lat,lon\n" || head.substr(0, 9) == "lat,lon\r\n")
+        throw OutlineError(path + ": is already an outline in the viewer's layout; nothing to convert");
+    if (path != "-" && has_extension(path, ".dbf"))
+        throw OutlineError(path + ": is a shapefile's attribute table; give its .shp, with the .shx and .dbf beside "
+                                  "it");
+    const InputLayout layout = sniff_layout(bytes);
+    if (layout == InputLayout::shapefile || (path != "-" && (has_extension(path, ".shp") || has_extension(path, ".shx")))) {
+        if (path == "-")
+            throw OutlineError("-: a shapefile cannot come from standard input; give the path of its .shp, with "
+                               "the .shx and .dbf beside it");
+        std::string shp = path;
+        if (has_extension(path, ".shx")) shp = path.substr(0, path.size() - 4) + ".shp";
+        return read_shapefile_outline(shp);
+    }
+    if (layout == InputLayout::csv || layout == InputLayout::fdsn_text || layout == InputLayout::quakeml ||
+        layout == InputLayout::viewer)
+        throw OutlineError(catalogue_refusal(path, layout));
+    if (layout != InputLayout::geojson && layout != InputLayout::geojson_outline &&
+        layout != InputLayout::gmt_outline)
+        throw OutlineError(path + ": neither GeoJSON, a shapefile (.shp) nor GMT multisegment text; an outline is "
+                                  "made from one of those");
+
+    bytes.clear();
+    input.read_rest(bytes);
+    check_boundary_read(input, path);
+    if (layout == InputLayout::gmt_outline) return read_gmt_outline(bytes, path);
+    OutlineSource source = read_geojson_outline(bytes, path);
+    // A feed of point events is a catalogue, whichever way it begins.
+    const bool any_polygon = std::any_of(source.features.begin(), source.features.end(),
+                                         [](const OutlineFeature& f) { return f.polygon_count > 0; });
+    const bool any_point = std::any_of(source.features.begin(), source.features.end(),
+                                       [](const OutlineFeature& f) { return f.geometry == "Point"; });
+    if (!any_polygon && any_point) throw OutlineError(catalogue_refusal(path, InputLayout::geojson));
+    return source;
+}
+
 
 int run_outline(const OutlineRequest& request, std::ostream& messages) {
     try {

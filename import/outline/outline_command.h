@@ -24,6 +24,14 @@ struct OutlineRequest {
     SelectionFlags selection;                // --min-mag, --from, --to, --region of --box
 };
 
+#include "import/outline/outline_source.h"
+
+// Reads a boundary file (GeoJSON, a shapefile's .shp or GMT multisegment
+// text, told apart by their content) with the outline mode's readers; throws
+// OutlineError naming the file when it is none of them or cannot be read.
+// The recorder's coasts come through here too.
+OutlineSource read_boundary(const std::string& path);
+
 // Runs the outline mode; messages (notes on dropped islands and on an
 // outline across 180 degrees, the result, or what failed) go to
 // `messages`. Returns the exit status:

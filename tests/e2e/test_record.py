@@ -366,6 +366,31 @@ class WithoutDisplayTest(unittest.TestCase):
     def test_sigterm_leaves_no_process_and_no_partial_file(self):
         self.interrupt(signal.SIGTERM)
 
+    def test_an_interrupted_folder_recording_leaves_the_folders_as_they_were(self):
+        # Frames written before the signal go, and so does the folder the
+        # recorder made; a folder that existed keeps only what it held.
+        big = self.big_catalogue()
+        made = os.path.join(self.work, "made") + "/"
+        kept = os.path.join(self.work, "kept") + "/"
+        os.mkdir(kept)
+        write_lines(os.path.join(kept, "notes.txt"), ["mine"])
+        for folder in (made, kept):
+            with self.subTest(folder=folder):
+                recorder = subprocess.Popen([RECORDER, OUTLINE, big, folder], env=environment_without_display(),
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+                self.addCleanup(lambda r=recorder: r.poll() is None and (r.kill(), r.wait()))
+                deadline = time.monotonic() + 60
+                while not (os.path.isdir(folder) and frame_count(folder) >= 3):
+                    self.assertIsNone(recorder.poll(), "ended before writing")
+                    self.assertLess(time.monotonic(), deadline, "no frames within 60 s")
+                    time.sleep(0.005)
+                os.kill(recorder.pid, signal.SIGINT)
+                self.assertEqual(recorder.wait(timeout=30), -signal.SIGINT)
+        self.assertEqual(sorted(os.listdir(self.work)), ["big.txt", "kept"])
+        self.assertEqual(os.listdir(kept), ["notes.txt"])
+        self.assertNoProcessLeft()
+
     def test_bad_input_is_reported_and_writes_nothing(self):
         gif = os.path.join(self.work, "out.gif")
         missing = os.path.join(self.work, "missing.txt")
@@ -374,7 +399,7 @@ class WithoutDisplayTest(unittest.TestCase):
             ([missing, CATALOGUE, gif], 1, 'Could not open the landscape file named "%s"' % missing),
             ([OUTLINE, missing, gif], 1, 'Could not open the earthquake data file named "%s"' % missing),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "out.avi")], 2, "must end in .gif, .mp4, .png"),
-            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none") + "/"], 1, "does not exist"),
+            ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "sub") + "/"], 1, "does not exist"),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "out.gif")], 1, "does not exist"),
             (["--min-mag", "2", OUTLINE, CATALOGUE, gif], 2, "--min-mag must be 0 or"),
             (["--fps", "0", OUTLINE, CATALOGUE, gif], 2, "--fps must be"),
@@ -425,6 +450,11 @@ def has_mark_at(frame, column, row):
             if r > 200 and 100 < g < 210 and b < 60:
                 return True
     return False
+
+
+def pixel_of(frame, x, y):
+    i = (y * frame.width + x) * 3
+    return tuple(frame.rgb[i:i + 3])
 
 
 def lit_box(frame, test=lambda r, g, b: r or g or b):
@@ -485,39 +515,109 @@ class RealTimeAndFitTest(unittest.TestCase):
                     self.assertEqual(has_mark_at(frame, *mark_pixel(bounds, lon, lat)),
                                      start <= when < start + window)
 
-    def check_fitted(self, outline, catalogue):
-        still = os.path.join(self.work, "fit.png")
-        record(["--fit", outline, catalogue, still])
-        frame = read_image(still)
-        size = harness.WINDOW_SIZE
-        drawn = lit_box(frame)
-        # Everything inside the 5% margin, and the larger side filling the rest.
-        band = int(size * 0.04)
-        self.assertGreaterEqual(min(drawn[0], drawn[1]), band, drawn)
-        self.assertLessEqual(max(drawn[2], drawn[3]), size - 1 - band, drawn)
-        self.assertGreater(max(drawn[2] - drawn[0], drawn[3] - drawn[1]), size * 0.85, drawn)
-        # The legend: the magnitude text at the outline's left edge, the
-        # dates far to its right.
-        outline_box = lit_box(frame, lambda r, g, b: r == g == b == 255)
-        legend = lit_box(frame, lambda r, g, b: r > 200 and g < 40 and b < 40)
-        self.assertIsNotNone(legend)
-        self.assertLessEqual(abs(legend[0] - outline_box[0]), 3, (legend, outline_box))
-        self.assertGreater(legend[2] - legend[0], 150, legend)
-        return frame
-
-    def test_fit_frames_a_world_box_and_a_small_region_whole(self):
+    def check_map(self, outline, events, size, extra=()):
+        """Records `events` (latitude, longitude, magnitude) on `outline` in
+        map mode at `size` (width, height) and checks each mark at its place
+        with its size in pixels, the outline whole and filling the frame,
+        the keys below it. Returns the frame and the outline's pixel box."""
         catalogue = write_lines(os.path.join(self.work, "quakes.txt"), [
-            "year,month,day,time,latitude,longitude,magnitude",
-            "2024,03,01,120000.00,11.0,21.5,5.0", "2024,03,02,120000.00,11.5,22.0,4.0"])
+            "year,month,day,time,latitude,longitude,magnitude"] + [
+            "2024,03,%02d,120000.00,%.2f,%.2f,%.1f" % (1 + n, lat, lon, m) for n, (lat, lon, m) in enumerate(events)]
+            # The start-up view draws every entry but the last, which marks the end.
+            + ["2024,04,01,120000.00,%.2f,%.2f,1.0" % events[0][:2]])
+        still = os.path.join(self.work, "map.png")
+        record(["--size", "%dx%d" % size] + list(extra) + [outline, catalogue, still])
+        frame = read_image(still)
+        width, height = size
+        self.assertEqual((frame.width, frame.height), (width, height))
+        white = lit_box(frame, lambda r, g, b: r == g == b == 255)
+        legend = lit_box(frame, lambda r, g, b: r > 200 and g < 40 and b < 40)
+        # The outline whole, inside the frame, filling its limiting side
+        # within the 5% margin; the keys all below it.
+        self.assertGreater(white[0], 0)
+        self.assertGreater(white[1], 0)
+        self.assertLess(white[2], width - 1)
+        self.assertGreater(legend[1], white[3], (legend, white))
+        self.assertLessEqual(legend[3], height - 2)
+        map_height = legend[1] - 2
+        self.assertTrue(white[2] - white[0] >= 0.85 * width or white[3] - white[1] >= 0.85 * map_height,
+                        (white, legend))
+        bounds = outline_bounds(outline)
+        for lat, lon, m in events:
+            with self.subTest(event=(lat, lon, m)):
+                x = white[0] + (lon - bounds[0]) / (bounds[2] - bounds[0]) * (white[2] - white[0])
+                y = white[3] - (lat - bounds[1]) / (bounds[3] - bounds[1]) * (white[3] - white[1])
+                half = max(2, round(m * 0.025 * 650 / (2 * 18 * math.tan(math.radians(30))) * height / 650))
+                column, row = int(round(x)), int(round(y))
+                # Find the mark's centre within a pixel of its place: the
+                # pixel whose arms both reach exactly `half` pixels.
+                found = False
+                for dx in (-1, 0, 1):
+                    for dy in (-1, 0, 1):
+                        cx, cy = column + dx, row + dy
+                        lit = lambda px, py: any(pixel_of(frame, px, py))
+                        if (all(lit(cx + k, cy) and lit(cx, cy + k) for k in range(-half, half + 1))
+                                and not lit(cx + half + 1, cy) and not lit(cx - half - 1, cy)
+                                and not lit(cx, cy + half + 1) and not lit(cx, cy - half - 1)):
+                            found = True
+                self.assertTrue(found, "mark of half-size %d near (%d, %d)" % (half, column, row))
+        return frame, white
+
+    def test_map_mode_on_a_world_box_and_a_three_degree_region(self):
         world = write_lines(os.path.join(self.work, "world.txt"),
                             ["lat,lon", "-90,-180", "90,-180", "90,180", "-90,180"])
-        small = write_lines(os.path.join(self.work, "small.txt"), ["lat,lon", "10,20", "12,20", "12,23", "10,23"])
-        self.check_fitted(world, catalogue)
-        self.check_fitted(small, catalogue)
-        # Without --fit the world box runs off the frame, its legend with it.
-        still = os.path.join(self.work, "unfitted.png")
-        record([world, catalogue, still])
-        self.assertIsNone(lit_box(read_image(still), lambda r, g, b: r > 200 and g < 40 and b < 40))
+        self.check_map(world, [(0, 0, 5.0), (40, -100, 7.0), (-30, 120, 3.0)], (1280, 720))
+        small = write_lines(os.path.join(self.work, "small.txt"), ["lat,lon", "10,20", "13,20", "13,23", "10,23"])
+        self.check_map(small, [(11.5, 21.5, 5.0), (10.5, 20.5, 3.0), (12.5, 22.5, 7.0)], (650, 650), ["--fit"])
+        self.check_map(small, [(11.5, 21.5, 6.0)], (1920, 1080), ["--colour", "depth"])
+
+    def test_a_coast_is_drawn_where_its_points_project(self):
+        # An outline across 180 degrees, in 0..360; a coast in GMT text
+        # across it, and an island written in -180..180, which is shifted
+        # by 360 degrees to meet the outline.
+        small = write_lines(os.path.join(self.work, "small.txt"),
+                            ["lat,lon", "10,178", "13,178", "13,181", "10,181"])
+        coast = write_lines(os.path.join(self.work, "coast.txt"), [
+            "> main", "178.5 10.5", "180.5 10.5", "180.5 12.5", "178.5 12.5", "178.5 10.5",
+            "> island", "-179.8 11.2", "-179.2 11.2", "-179.2 11.8", "-179.8 11.8", "-179.8 11.2"])
+        catalogue = write_lines(os.path.join(self.work, "quakes.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude", "2024,03,01,120000.00,11.5,179.5,4.0"])
+        still = os.path.join(self.work, "coast.png")
+        record(["--coast", coast, small, catalogue, still])
+        frame = read_image(still)
+        white = lit_box(frame, lambda r, g, b: r == g == b == 255)
+        # With a coast the whole-degree outline is not drawn; the coast's
+        # box is the main ring's, placed where the outline's box would be.
+        plain = os.path.join(self.work, "plain.png")
+        record(["--fit", small, catalogue, plain])
+        box = lit_box(read_image(plain), lambda r, g, b: r == g == b == 255)
+        def pixel(lon, lat):
+            return (box[0] + (lon - 178) / 3.0 * (box[2] - box[0]), box[3] - (lat - 10) / 3.0 * (box[3] - box[1]))
+        for lon, lat in [(178.5, 10.5), (180.5, 10.5), (180.5, 12.5), (178.5, 12.5), (179.5, 10.5), (180.5, 11.2),
+                         (180.8, 11.5), (180.2, 11.8)]:
+            with self.subTest(point=(lon, lat)):
+                x, y = pixel(lon, lat)
+                near = [pixel_of(frame, int(round(x)) + dx, int(round(y)) + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)]
+                self.assertIn((255, 255, 255), near)
+        x0, y0 = pixel(178.5, 12.5)
+        x1, y1 = pixel(180.8, 10.5)
+        self.assertLessEqual(abs(white[0] - x0), 1.5, white)
+        self.assertLessEqual(abs(white[2] - x1), 1.5, white)
+
+    def test_a_real_time_legend_stays_whole_in_the_frame(self):
+        # California's outline puts the dates 8.5 degrees right of its
+        # corner: the long form of an hourly legend would run off the frame.
+        catalogue = write_lines(os.path.join(self.work, "day.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude",
+            "2024,02,26,051000.00,36.0,-119.0,5.0", "2024,02,27,120000.00,37.0,-120.0,4.0"])
+        folder = os.path.join(self.work, "frames") + "/"
+        record(["--window", "1d", "--step", "1h", OUTLINE, catalogue, folder])
+        frame = read_image(frame_path(folder, 0))
+        legend = lit_box(frame, lambda r, g, b: r > 200 and g < 40 and b < 40)
+        self.assertLess(legend[2], harness.WINDOW_SIZE - 3, legend)
+        # Both texts are there: the magnitude text at the left, the dates
+        # reaching far to its right.
+        self.assertGreater(legend[2] - legend[0], 400, legend)
 
     def test_a_raw_download_is_refused_and_quiet_is_quiet(self):
         raw = write_lines(os.path.join(self.work, "query.csv"), [

@@ -1,6 +1,7 @@
 // Differential fuzz target: the earthquake reader on arbitrary bytes against
 // the C library's reading of them (tests/reference_catalogue.h), entry by
-// entry and bit for bit; the count matches the copy and the hand-over.
+// entry and bit for bit; the count matches the copy and the hand-over, and
+// the depth-aware reading keeps the same entries.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/catalogue_reader.h"
 #include "data/data_loader.h"
 #include "tests/reference_catalogue.h"
 
@@ -41,6 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (std::memchr(record.date.text(), '\0', sizeof record.date.text_buffer) == nullptr)
             fail("date text not terminated");
     }
+
+    // The depth-aware reading keeps the same entries, one depth for each.
+    std::vector<QuakeRecord> with_depth;
+    std::vector<float> depths;
+    read_catalogue_text(text, with_depth, &depths);
+    if (with_depth.size() != records.size() || depths.size() != records.size())
+        fail("the depth-aware reading differs in its entries");
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!same_record(with_depth[i], records[i])) fail("an entry differs when depths are read");
 
     const std::vector<QuakeRecord> taken = loader.take_records();
     if (taken.size() != records.size() || loader.record_count() != 0) fail("take_records");

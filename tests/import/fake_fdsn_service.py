@@ -34,7 +34,7 @@ def parse_time(text):
 
 
 class Event:
-    def __init__(self, event_id, time_text, latitude, longitude, magnitude, event_type="earthquake"):
+    def __init__(self, event_id, time_text, latitude, longitude, magnitude, event_type="earthquake", depth=10.0):
         self.id = event_id
         self.time_text = time_text
         self.time = parse_time(time_text)
@@ -42,10 +42,11 @@ class Event:
         self.longitude = longitude
         self.magnitude = magnitude
         self.type = event_type
+        self.depth = depth
 
     def line(self):
-        return "%s|%s|%.4f|%.4f|10.0|test|test|test|%s|ml|%.2f|test|Somewhere|%s\n" % (
-            self.id, self.time_text, self.latitude, self.longitude, self.id, self.magnitude, self.type)
+        return "%s|%s|%.4f|%.4f|%.1f|test|test|test|%s|ml|%.2f|test|Somewhere|%s\n" % (
+            self.id, self.time_text, self.latitude, self.longitude, self.depth, self.id, self.magnitude, self.type)
 
 
 class Fault:

@@ -126,7 +126,7 @@ protected:
 TEST_F(CommandTest, ImportsFilesAndStandardStreams) {
     const Outcome file = run({"catalogue", data("week.xml"), output_});
     EXPECT_EQ(file.status, 0) << file.err;
-    EXPECT_EQ(read_file(output_), read_test_file("week_expected.txt"));
+    EXPECT_EQ(read_file(output_), read_test_file("week_expected_depth.txt"));
     EXPECT_EQ(file.out, "");
     EXPECT_EQ(file.err,
               "sismap-import: read 10 events (QuakeML), kept 7; dropped 1 not earthquakes, 2 without a magnitude "
@@ -137,8 +137,28 @@ TEST_F(CommandTest, ImportsFilesAndStandardStreams) {
 
     const Outcome piped = run({"catalogue", "--quiet", "-", "-"}, read_test_file("week.csv"));
     EXPECT_EQ(piped.status, 0) << piped.err;
-    EXPECT_EQ(piped.out, read_test_file("week_expected.txt"));
+    EXPECT_EQ(piped.out, read_test_file("week_expected_depth.txt"));
     EXPECT_EQ(piped.err, "");
+}
+
+// The depth column from each layout's own field (CSV depth, FDSN text
+// Depth/km, GeoJSON's third coordinate, QuakeML's metres / 1000), empty
+// where the source has none; --no-depth writes the seven classic columns.
+TEST_F(CommandTest, DepthFromEveryLayoutAndNoDepth) {
+    for (const char* name : {"week.csv", "week.txt", "week.geojson", "week.xml"}) {
+        SCOPED_TRACE(name);
+        const Outcome with = run({"catalogue", "--quiet", data(name), "-"});
+        EXPECT_EQ(with.status, 0) << with.err;
+        EXPECT_EQ(with.out, read_test_file("week_expected_depth.txt"));
+        const Outcome without = run({"catalogue", "--quiet", "--no-depth", data(name), "-"});
+        EXPECT_EQ(without.out, read_test_file("week_expected.txt"));
+    }
+    const Outcome none = run({"catalogue", "--quiet", "-", "-"},
+                             "time,latitude,longitude,depth,mag\n2024-03-01T00:00:00Z,1,2,,4.4\n"
+                             "2024-03-02T00:00:00Z,1,2,deep,4.5\n");
+    EXPECT_EQ(none.out,
+              "year,month,day,time,latitude,longitude,magnitude,depth\n2024,03,01,000000.00,1.0000,2.0000,4.40,\n"
+              "2024,03,02,000000.00,1.0000,2.0000,4.50,\n2024,03,02,000000.00,1.0000,2.0000,4.50,\n");
 }
 
 // The reader looks at the first 64 KiB to tell the layout, then reads the
@@ -158,7 +178,7 @@ TEST_F(CommandTest, InputsLongerThanTheSniffedHeadReadWhole) {
         const Outcome piped = run({"catalogue", "--quiet", "-", "-"}, text);
         ::unlink(big.c_str());
         EXPECT_EQ(file.status, 0) << file.err;
-        EXPECT_EQ(file.out, read_test_file("week_expected.txt"));
+        EXPECT_EQ(file.out, read_test_file("week_expected_depth.txt"));
         EXPECT_EQ(piped.out, file.out) << piped.err;
     }
 }
@@ -281,7 +301,8 @@ TEST_F(CommandTest, LongitudesInZeroTo360) {
         "2024-03-03T00:00:00Z,52,0,3\n";
     // The selection sees longitudes as read: --region across 180 keeps both
     // Fiji events, written the one plus 360.
-    const Outcome east = run({"catalogue", "-q", "--longitudes", "0,360", "--region", "-20,60,170,-170", "-", "-"}, input);
+    const Outcome east = run({"catalogue", "-q", "--no-depth", "--longitudes", "0,360", "--region", "-20,60,170,-170", "-", "-"},
+                              input);
     EXPECT_EQ(east.status, 0) << east.err;
     EXPECT_EQ(east.out,
               "year,month,day,time,latitude,longitude,magnitude\n2024,03,01,000000.00,-17.5000,180.4000,4.40\n"

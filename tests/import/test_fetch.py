@@ -30,14 +30,14 @@ EARLIER_OUTPUT = "year,month,day,time,latitude,longitude,magnitude\n2001,01,01,0
 
 def viewer_line(event):
     t = event.time
-    return "%04d,%02d,%02d,%02d%02d%02d.%02d,%.4f,%.4f,%.2f" % (
+    return "%04d,%02d,%02d,%02d%02d%02d.%02d,%.4f,%.4f,%.2f,%.2f" % (
         t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond // 10000, event.latitude,
-        event.longitude, event.magnitude)
+        event.longitude, event.magnitude, event.depth)
 
 
 def expected_output(events):
     lines = [viewer_line(e) for e in sorted(events, key=lambda e: e.time)]
-    return "year,month,day,time,latitude,longitude,magnitude\n" + "".join(l + "\n" for l in lines + lines[-1:])
+    return "year,month,day,time,latitude,longitude,magnitude,depth\n" + "".join(l + "\n" for l in lines + lines[-1:])
 
 
 class FetchTest(unittest.TestCase):
@@ -132,7 +132,7 @@ class FetchTest(unittest.TestCase):
             status, err = self.fetch(service, "--from", "2024-05-01", "--to", "2024-06-01",
                                      "--region", "-30,-10,170,-170", "--longitudes", "0,360")
             self.assertEqual(status, 0, err)
-            self.assertIn(",-20.0000,185.0000,4.20\n", self.read_output())
+            self.assertIn(",-20.0000,185.0000,4.20,10.00\n", self.read_output())
             with open(self.output, "w") as f:
                 f.write(EARLIER_OUTPUT)
             status, err = self.fetch(service, "--from", "2024-05-01", "--to", "2024-06-01", "--min-mag", "6")

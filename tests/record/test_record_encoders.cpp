@@ -296,9 +296,10 @@ TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
 TEST(PngWriter, MissingFolderOrPlaceIsReportedAndWritesNothing) {
     ScratchDir scratch;
     std::string error;
-    PngFolderWriter missing(scratch.path() + "/none/");
+    // A missing folder is made, but not inside a missing one.
+    PngFolderWriter missing(scratch.path() + "/none/sub/");
     EXPECT_FALSE(missing.open(&error));
-    EXPECT_NE(error.find("none/"), std::string::npos) << error;
+    EXPECT_NE(error.find("none/sub/"), std::string::npos) << error;
     const std::string file = scratch.write("file", "x");
     PngFolderWriter not_folder(file);
     EXPECT_FALSE(not_folder.open(&error));

@@ -147,7 +147,7 @@ TEST(RecordOptions, WrongArgumentCountsAndUnknownOptions) {
 TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
     const ParseResult help = parse({"--help"});
     EXPECT_FALSE(help.run);
-    EXPECT_EQ(help.exit_code, kExitOk);
+    EXPECT_EQ(help.exit_code, kExitDone);
     EXPECT_FALSE(help.text_is_error);
     for (const char* part : {"LANDSCAPE QUAKES OUTPUT", "--min-mag", "--zoom", "--pan", "--every", "--from", "--fps",
                              "--quiet", "--version", "--window", "--step", "--fit", ".gif", ".mp4", ".png", ".html",
@@ -156,7 +156,7 @@ TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
 
     const ParseResult version = parse({"--version", "ignored"});
     EXPECT_FALSE(version.run);
-    EXPECT_EQ(version.exit_code, kExitOk);
+    EXPECT_EQ(version.exit_code, kExitDone);
     EXPECT_EQ(version.text, std::string("sismap-record ") + kVersion + "\n");
 }
 
