@@ -4,6 +4,7 @@
 #include "tool/cleanup.h"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,9 +28,21 @@ struct ChildSlot {
 PathSlot paths[kSlots];
 ChildSlot children[kSlots];
 std::atomic<bool> installed{false};
+// Set when a fatal signal arrives, so that a file another thread remembers
+// afterwards is removed at once; `creating` counts the threads between
+// creating a file and remembering it, which the handler waits for briefly.
+std::atomic<bool> dying{false};
+std::atomic<int> creating{0};
 std::atomic<void (*)()> fatal_hook{nullptr};
 
 void on_fatal_signal(int signal_number) {
+    dying.store(true);
+    // Another thread that has just created a file remembers it within
+    // microseconds; wait up to a tenth of a second for it.
+    for (int i = 0; i < 100 && creating.load() > 0; ++i) {
+        const struct timespec millisecond = {0, 1000000};
+        ::nanosleep(&millisecond, nullptr);
+    }
     for (ChildSlot& child : children)
         if (child.used.load()) ::kill(child.pid.load(), SIGTERM);
     for (PathSlot& slot : paths)
@@ -59,9 +72,18 @@ int remember_path(const std::string& path) {
         if (paths[i].used.load()) continue;
         std::memcpy(paths[i].path, path.c_str(), path.size() + 1);
         paths[i].used.store(true);
+        // The handler may have walked the table already.
+        if (dying.load()) ::unlink(paths[i].path);
         return i;
     }
     return -1;
+}
+
+void creating_file(bool begin) {
+    if (begin)
+        ++creating;
+    else
+        --creating;
 }
 
 void forget_path(int slot) {

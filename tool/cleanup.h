@@ -17,6 +17,11 @@ void install_signal_handlers();
 // `forget_path`, or -1 when every slot is taken (the path is then not
 // covered). Paths longer than the slot's room are not covered either.
 int remember_path(const std::string& path);
+
+// Brackets creating a file and remembering it (begin true, then false): a
+// fatal signal that arrives on another thread in between waits briefly for
+// the file to be remembered, so that it is removed too.
+void creating_file(bool begin);
 void forget_path(int slot);
 
 // A function the handler calls after it removes the registered paths, for

@@ -68,6 +68,7 @@ bool OutputFile::open(const std::string& path, std::string* error) {
     sigemptyset(&cleanup_signals);
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&cleanup_signals, signal_number);
     pthread_sigmask(SIG_BLOCK, &cleanup_signals, &previous);
+    cleanup::creating_file(true);
     const int fd = ::mkstemp(writable.data());
     const int saved_errno = errno;
     if (fd >= 0) {
@@ -75,6 +76,7 @@ bool OutputFile::open(const std::string& path, std::string* error) {
         temp_path_ = writable.data();
         cleanup_slot_ = cleanup::remember_path(temp_path_);
     }
+    cleanup::creating_file(false);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
         if (error) *error = "cannot write '" + path + "': " + reason(saved_errno);

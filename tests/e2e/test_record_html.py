@@ -173,8 +173,10 @@ class FramesAgainstRecorderTest(PageTestCase):
         self.check_options("view", ["--min-mag", "4", "--zoom", "1.7", "--pan", "0.8,-1.3", "--every", "90"],
                            [0, 4])
 
-    def test_real_time_frames_with_fit(self):
-        self.check_options("fit", ["--window", "90d", "--step", "45d", "--fit"], [0, 30, -1])
+    def test_real_time_frames_with_zoom(self):
+        # --fit is the map mode, which a page does not draw; the viewer's own
+        # camera options apply.
+        self.check_options("real_time", ["--window", "90d", "--step", "45d", "--zoom", "1.5"], [0, 30, -1])
 
 
 class KeysTest(PageTestCase):
@@ -288,9 +290,12 @@ class RealTimeAndNetworkTest(PageTestCase):
                                   "{once: true}); location.hash = '#frame=%d'; })" % k)
             state = self.state()
             start = t0 + k * step
-            self.assertEqual(state["legend"][1], "%s - %s" % (start.strftime("%Y/%m/%d"),
-                                                               (start + window - datetime.timedelta(days=1))
-                                                               .strftime("%Y/%m/%d")), "frame %d" % k)
+            last = start + window - datetime.timedelta(days=1)
+            # The recorder shortens the end to what differs from the start
+            # when the whole legend would not fit in the frame.
+            end = last.strftime("%m/%d" if last.year == start.year else "%Y/%m/%d")
+            self.assertIn(state["legend"][1], ["%s - %s" % (start.strftime("%Y/%m/%d"), last.strftime("%Y/%m/%d")),
+                                               "%s - %s" % (start.strftime("%Y/%m/%d"), end)], "frame %d" % k)
             self.assertEqual((state["first"], state["end"]),
                              (bisect.bisect_left(times, start), bisect.bisect_left(times, start + window)),
                              "frame %d" % k)

@@ -353,7 +353,11 @@ class Documentation(Package):
                 self.assertIn(program, shown.stdout)
                 self.assertIn(f"sismap {ARGS.version}", shown.stdout)
                 headings = re.findall(r'^\.SH "?([A-Z ]+?)"?$', roff_source(page), re.MULTILINE)
-                self.assertEqual(headings, MAN_SECTIONS)
+                # A program with commands lists them in a section of their
+                # own, after the description; the rest are every page's.
+                self.assertEqual([h for h in headings if h != "COMMANDS"], MAN_SECTIONS)
+                if "COMMANDS" in headings:
+                    self.assertEqual(headings.index("COMMANDS"), MAN_SECTIONS.index("DESCRIPTION") + 1)
 
     def test_lintian_finds_no_error(self):
         checked = run(["lintian", "--display-info", self.deb], timeout=300)
