@@ -17,6 +17,14 @@ namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 
+// --join: segments per quarter circle where a grown ring needs a round end
+// (the outline is rounded to whole degrees afterwards, so few will do); the
+// longest a mitred corner may reach, in join distances (sharper corners are
+// bevelled); the coarsest detail, in degrees, smoothed away before joining.
+constexpr int kQuarterSegments = 4;
+constexpr double kMitreLimit = 5.0;
+constexpr double kJoinDetail = 0.05;
+
 }  // namespace
 
 double ring_area(const GeoRing& ring) {
@@ -128,25 +136,13 @@ struct GeometryDeleter {
 };
 using Geometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
 
-// The polygon of a ring, mended when it crosses itself; null for a ring of
-// fewer than three different points.
-Geometry polygon_of(const GeosContext& geos, const GeoRing& ring) {
+GEOSCoordSequence* sequence_of(const GeosContext& geos, const GeoRing& ring) {
     GEOSContextHandle_t h = geos.handle();
-    GeoRing closed = ring;
-    if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
-        closed.push_back(closed.front());
-    if (closed.size() < 4) return Geometry(nullptr, GeometryDeleter{h});
-    GEOSCoordSequence* sequence = geos.check(GEOSCoordSeq_create_r(h, static_cast<unsigned>(closed.size()), 2),
-                                             "storing a ring");
-    for (size_t i = 0; i < closed.size(); ++i)
-        GEOSCoordSeq_setXY_r(h, sequence, static_cast<unsigned>(i), closed[i].lon, closed[i].lat);
-    // Both take what they are given, also when they fail.
-    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence);
-    if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
-    Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
-    if (GEOSisValid_r(h, polygon.get()) == 1) return polygon;
-    return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
-                    GeometryDeleter{h});
+    GEOSCoordSequence* sequence =
+        geos.check(GEOSCoordSeq_create_r(h, static_cast<unsigned>(ring.size()), 2), "storing a ring");
+    for (size_t i = 0; i < ring.size(); ++i)
+        GEOSCoordSeq_setXY_r(h, sequence, static_cast<unsigned>(i), ring[i].lon, ring[i].lat);
+    return sequence;
 }
 
 GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
@@ -159,56 +155,56 @@ GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
     return ring;
 }
 
-}  // namespace
-
-JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
-    // Few segments per quarter circle: the outline is rounded to whole
-    // degrees afterwards, so rounder corners would only cost time.
-    constexpr int kQuarterSegments = 4;
-    // Detail far below a degree is lost in the rounding too; smoothing it
-    // away first (without letting rings cross) spares growing and uniting
-    // the thousands of vertices of detailed coastlines.
-    constexpr double kSimplifyLimit = 0.05;
-    GeosContext geos;
+// The polygon of a ring, mended when it crosses itself; null for a ring of
+// fewer than three different points. With a `tolerance` above 0 the ring is
+// first simplified (Douglas-Peucker) within that many degrees: mending is
+// the costly step for a coastline of hundreds of thousands of vertices.
+Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double tolerance = 0) {
     GEOSContextHandle_t h = geos.handle();
-
-    std::vector<GEOSGeometry*> grown;
-    struct Release {
-        GEOSContextHandle_t h;
-        std::vector<GEOSGeometry*>& geometries;
-        ~Release() {
-            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+    GeoRing closed = ring;
+    if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
+        closed.push_back(closed.front());
+    if (closed.size() < 4) return Geometry(nullptr, GeometryDeleter{h});
+    if (tolerance > 0) {
+        Geometry line(geos.check(GEOSGeom_createLineString_r(h, sequence_of(geos, closed)), "storing a ring"),
+                      GeometryDeleter{h});
+        const Geometry simple(geos.check(GEOSSimplify_r(h, line.get(), tolerance), "simplifying a ring"),
+                              GeometryDeleter{h});
+        GeoRing simplified = ring_of(geos, simple.get());
+        if (simplified.size() < 4 || ring_area(simplified) == 0) {
+            // A ring smaller than the tolerance collapses; its bounding box,
+            // no further off than the tolerance, stands for it, since a small
+            // island may be what bridges two others.
+            const LongitudeRange range = longitude_range(closed);
+            double south = closed.front().lat, north = south;
+            for (const GeoPoint& p : closed) {
+                south = std::min(south, p.lat);
+                north = std::max(north, p.lat);
+            }
+            simplified = {{range.west, south}, {range.west, north}, {range.east, north}, {range.east, south},
+                          {range.west, south}};
         }
-    } release{h, grown};
-    grown.reserve(rings.size());
-    for (const GeoRing& ring : rings) {
-        const Geometry polygon = polygon_of(geos, ring);
-        if (!polygon) continue;
-        const Geometry simple(
-            geos.check(GEOSTopologyPreserveSimplify_r(h, polygon.get(), std::min(distance / 8, kSimplifyLimit)),
-                       "simplifying a ring"),
-            GeometryDeleter{h});
-        grown.push_back(geos.check(GEOSBuffer_r(h, simple.get(), distance / 2, kQuarterSegments), "growing a ring"));
+        closed = std::move(simplified);
     }
-    if (grown.empty()) throw std::runtime_error("no ring of three or more different points to join");
+    // Both take what they are given, also when they fail.
+    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence_of(geos, closed));
+    if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
+    Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
+    if (GEOSisValid_r(h, polygon.get()) == 1) return polygon;
+    return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
+                    GeometryDeleter{h});
+}
 
-    // The collection takes the grown rings over, also when it fails.
-    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, grown.data(),
-                                                    static_cast<unsigned>(grown.size()));
-    grown.clear();
-    const Geometry collection(geos.check(all, "collecting the rings"), GeometryDeleter{h});
-    const Geometry united(geos.check(GEOSUnaryUnion_r(h, collection.get()), "uniting the grown rings"),
-                          GeometryDeleter{h});
-    const Geometry closed(geos.check(GEOSBuffer_r(h, united.get(), -distance / 2, kQuarterSegments),
-                                     "shrinking the union back"),
-                          GeometryDeleter{h});
-
+// The outer boundary of the largest polygon of `geometry` (a polygon or a
+// collection of them), how many there were and its share of their area.
+JoinedOutline largest_piece(const GeosContext& geos, const GEOSGeometry* geometry) {
+    GEOSContextHandle_t h = geos.handle();
     JoinedOutline joined;
     double largest = -1;
     double total = 0;
-    const int count = GEOSGetNumGeometries_r(h, closed.get());
+    const int count = GEOSGetNumGeometries_r(h, geometry);
     for (int i = 0; i < count; ++i) {
-        const GEOSGeometry* piece = GEOSGetGeometryN_r(h, closed.get(), i);
+        const GEOSGeometry* piece = GEOSGetGeometryN_r(h, geometry, i);
         if (piece == nullptr || GEOSGeomTypeId_r(h, piece) != GEOS_POLYGON || GEOSisEmpty_r(h, piece) == 1) continue;
         GeoRing exterior = ring_of(geos, geos.check(GEOSGetExteriorRing_r(h, piece), "reading a piece"));
         const double area = ring_area(exterior);
@@ -224,6 +220,63 @@ JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
     return joined;
 }
 
+}  // namespace
+
+JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
+    // Detail finer than the join distance, or than what the whole-degree
+    // rounding can show, is smoothed away before the rings are grown: a
+    // country's coastline of millions of vertices would otherwise be grown
+    // and united vertex by vertex, at a cost of minutes and gigabytes.
+    const double tolerance = std::min(distance / 8, kJoinDetail);
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+
+    std::vector<GEOSGeometry*> simple;
+    struct Release {
+        GEOSContextHandle_t h;
+        std::vector<GEOSGeometry*>& geometries;
+        ~Release() {
+            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+        }
+    } release{h, simple};
+    simple.reserve(rings.size());
+    const GeoRing* lone = nullptr;
+    for (const GeoRing& ring : rings) {
+        Geometry polygon = polygon_of(geos, ring, tolerance);
+        if (!polygon) continue;
+        lone = &ring;
+        simple.push_back(polygon.release());
+    }
+    if (simple.empty()) throw std::runtime_error("no ring of three or more different points to join");
+    // Nothing to join: the ring comes back as it was (mended when it crossed
+    // itself), not rounded off by growing and shrinking.
+    if (simple.size() == 1) return largest_piece(geos, polygon_of(geos, *lone).get());
+
+    // Each ring grown alone, then all united: GEOS unites them a cascade at
+    // a time, far cheaper than growing the thousands of overlapping rings of
+    // a coastline at once. Mitred corners: a closing with them gives back
+    // every corner wider than the join distance exactly, where round corners
+    // would cut them off.
+    for (GEOSGeometry*& geometry : simple) {
+        GEOSGeometry* grown = geos.check(GEOSBufferWithStyle_r(h, geometry, distance / 2, kQuarterSegments,
+                                                               GEOSBUF_CAP_ROUND, GEOSBUF_JOIN_ROUND, kMitreLimit),
+                                         "growing a ring");
+        GEOSGeom_destroy_r(h, geometry);
+        geometry = grown;
+    }
+    // The collection takes the grown rings over, also when it fails.
+    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, simple.data(),
+                                                    static_cast<unsigned>(simple.size()));
+    simple.clear();
+    const Geometry collection(geos.check(all, "collecting the rings"), GeometryDeleter{h});
+    const Geometry united(geos.check(GEOSUnaryUnion_r(h, collection.get()), "uniting the grown rings"),
+                          GeometryDeleter{h});
+    const Geometry closed(geos.check(GEOSBufferWithStyle_r(h, united.get(), -distance / 2, kQuarterSegments,
+                                                           GEOSBUF_CAP_ROUND, GEOSBUF_JOIN_MITRE, kMitreLimit),
+                                     "shrinking the union back"),
+                          GeometryDeleter{h});
+    return largest_piece(geos, closed.get());
+}
 int round_half_away(double value) {
     // std::round rounds halves away from zero; the cast is safe for degrees.
     return static_cast<int>(std::round(value));
