@@ -126,7 +126,8 @@ struct ChosenRings {
 
 ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
     ChosenRings chosen;
-    const auto take = [&chosen](OutlineFeature& feature) {
+    const auto take = [&chosen, &source](OutlineFeature& feature) {
+        if (!feature.unusable.empty()) throw OutlineError(source.path + ": " + chosen.what + ": " + feature.unusable);
         chosen.rings.push_back(std::move(feature.largest_ring));
         for (GeoRing& ring : feature.other_rings) chosen.rings.push_back(std::move(ring));
         chosen.total_area += feature.total_area;
@@ -142,9 +143,12 @@ ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
                 largest = i;
         if (largest == source.features.size())
             throw OutlineError(source.path + ": holds no segment of three or more points, so no outline");
+        chosen.what = "segment " + std::to_string(largest + 1);
         take(source.features[largest]);
-        for (size_t i = 0; i < source.features.size(); ++i)
+        for (size_t i = 0; i < source.features.size(); ++i) {
+            chosen.what = "segment " + std::to_string(i + 1);
             if (i != largest && !source.features[i].largest_ring.empty()) take(source.features[i]);
+        }
         chosen.what = "its " + std::to_string(chosen.rings.size()) + " segments";
         return chosen;
     }
@@ -152,8 +156,8 @@ ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
     if (request.where) choice = parse_where(*request.where);
     choice.index = request.index;
     const size_t position = choose_feature(source, choice);
-    take(source.features[position]);
     chosen.what = (source.format == "GMT" ? "segment " : "feature ") + std::to_string(position + 1);
+    take(source.features[position]);
     return chosen;
 }
 
@@ -177,7 +181,18 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
                      << count << " rings; kept the largest (" << percent(joined.kept_share)
                      << " of their area); a larger --join joins more\n";
     } else {
-        ring = std::move(chosen.rings.front());
+        JoinedOutline mended;
+        try {
+            mended = mended_ring(chosen.rings.front());
+        } catch (const std::runtime_error& e) {
+            throw OutlineError(source.path + ": the largest ring of " + chosen.what + ": " + e.what() +
+                               "; no outline written");
+        }
+        ring = std::move(mended.ring);
+        if (mended.pieces > 1)
+            messages << "sismap-import: the largest ring of " << chosen.what << " crosses itself; mended, it falls "
+                     << "into " << mended.pieces << " pieces, of which the largest (" << percent(mended.kept_share)
+                     << " of their area) is kept\n";
         if (count > 1) {
             const double share = chosen.total_area > 0 ? ring_area(ring) / chosen.total_area : 1.0;
             messages << "sismap-import: kept the largest of " << count << " rings (" << percent(share)
@@ -186,8 +201,14 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
         }
     }
 
-    const bool crosses = place_outline(ring);
+    const Placement placement = place_outline(ring);
+    const bool crosses = placement == Placement::across_180;
     const LongitudeRange range = longitude_range(ring);
+    if (placement == Placement::too_wide)
+        throw OutlineError(source.path + ": the outline runs from " + degrees(range.west) + " to " +
+                           degrees(range.east) +
+                           " degrees east, across both 0 and 180; written in -180..180 it would be cut at 180, "
+                           "in 0..360 at 0, so no outline is written");
     if (request.longitudes == LongitudeForm::east_360 && range.west < 0) {
         if (range.east > 0)
             throw OutlineError(source.path + ": the outline runs from " + degrees(range.west) + " to " +
@@ -204,6 +225,11 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
 
     std::vector<GridVertex> outline = reduce_ring(ring);
     orient_clockwise(outline);
+    if (distinct_vertex_count(outline) >= 3 && grid_area_is_zero(outline))
+        throw OutlineError(source.path + ": " +
+                           (request.join ? chosen.what + " joined" : "the largest ring of " + chosen.what) +
+                           " rounds to whole-degree vertices that lie on one line, with no area between them; "
+                           "no outline written");
     if (distinct_vertex_count(outline) < 3)
         throw OutlineError(source.path + ": " +
                            (request.join ? chosen.what + " joined" : "the largest ring of " + chosen.what) +

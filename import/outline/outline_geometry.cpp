@@ -83,18 +83,30 @@ void place_rings_together(std::vector<GeoRing>& rings) {
     for (GeoRing& ring : rings) shift_longitudes(ring, turns(ring, base));
 }
 
-bool place_outline(GeoRing& ring) {
-    if (ring.empty()) return false;
+Placement place_outline(GeoRing& ring) {
+    if (ring.empty()) return Placement::within_180;
+    shift_longitudes(ring, -360.0 * std::floor((longitude_range(ring).west + 180) / 360));
     const LongitudeRange range = longitude_range(ring);
-    if (range.west >= 180) {
-        shift_longitudes(ring, -360);
-        return false;
+    if (range.east <= 180) return Placement::within_180;
+    if (range.west >= 0 && range.east <= 360) return Placement::across_180;
+    return Placement::too_wide;
+}
+
+int unwrap_longitudes(GeoRing& ring) {
+    double shift = 0;
+    for (size_t i = 1; i < ring.size(); ++i) {
+        const double step = ring[i].lon + shift - ring[i - 1].lon;
+        if (step > 180) shift -= 360 * std::ceil((step - 180) / 360);
+        if (step < -180) shift += 360 * std::ceil((-180 - step) / 360);
+        ring[i].lon += shift;
     }
-    if (range.west < -180) {
-        shift_longitudes(ring, 360);
-        return longitude_range(ring).east > 180;
-    }
-    return range.east > 180;
+    if (ring.size() < 2) return 0;
+    // The closing step is a step like the others: what it needs to stay
+    // within 180 degrees is how far the ring fails to come back.
+    const double closing = ring.front().lon - ring.back().lon;
+    if (closing < -180) return static_cast<int>(std::ceil((-180 - closing) / 360));  // eastward round
+    if (closing > 180) return -static_cast<int>(std::ceil((closing - 180) / 360));  // westward round
+    return 0;
 }
 
 namespace {
@@ -159,7 +171,7 @@ GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
 // fewer than three different points. With a `tolerance` above 0 the ring is
 // first simplified (Douglas-Peucker) within that many degrees: mending is
 // the costly step for a coastline of hundreds of thousands of vertices.
-Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double tolerance = 0) {
+Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double tolerance = 0, bool mend = true) {
     GEOSContextHandle_t h = geos.handle();
     GeoRing closed = ring;
     if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
@@ -171,7 +183,7 @@ Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double toleran
         const Geometry simple(geos.check(GEOSSimplify_r(h, line.get(), tolerance), "simplifying a ring"),
                               GeometryDeleter{h});
         GeoRing simplified = ring_of(geos, simple.get());
-        if (simplified.size() < 4 || ring_area(simplified) == 0) {
+        if (simplified.size() < 4 && ring_area(closed) > 0) {
             // A ring smaller than the tolerance collapses; its bounding box,
             // no further off than the tolerance, stands for it, since a small
             // island may be what bridges two others.
@@ -190,7 +202,7 @@ Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double toleran
     GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence_of(geos, closed));
     if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
     Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
-    if (GEOSisValid_r(h, polygon.get()) == 1) return polygon;
+    if (!mend || GEOSisValid_r(h, polygon.get()) == 1) return polygon;
     return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
                     GeometryDeleter{h});
 }
@@ -222,6 +234,86 @@ JoinedOutline largest_piece(const GeosContext& geos, const GEOSGeometry* geometr
 
 }  // namespace
 
+bool close_around_pole(GeoRing& ring, int turns) {
+    if (turns != 1 && turns != -1) return false;
+    const bool north = std::all_of(ring.begin(), ring.end(), [](const GeoPoint& p) { return p.lat >= 0; });
+    const bool south = std::all_of(ring.begin(), ring.end(), [](const GeoPoint& p) { return p.lat <= 0; });
+    if (north == south) return false;  // both sides of the equator, or on it all along
+    const double pole = north ? 90 : -90;
+
+    // Once round the globe, then along the edge at the pole back to the
+    // start: one turn of the band between the ring and the pole, laid out
+    // over a little more than 360 degrees. Its copies a turn apart, each
+    // cut to -180..180, fit together into the band within the map.
+    GeoRing band = ring;
+    const GeoPoint start = band.front();
+    const double end_lon = start.lon + 360.0 * turns;
+    band.push_back({end_lon, start.lat});
+    band.push_back({end_lon, pole});
+    band.push_back({start.lon, pole});
+    band.push_back(start);
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+    std::vector<GEOSGeometry*> cut;
+    struct Release {
+        GEOSContextHandle_t h;
+        std::vector<GEOSGeometry*>& geometries;
+        ~Release() {
+            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+        }
+    } release{h, cut};
+    const LongitudeRange range = longitude_range(band);
+    for (double turn = std::ceil((-180 - range.east) / 360); turn <= std::floor((180 - range.west) / 360); ++turn) {
+        GeoRing moved = band;
+        shift_longitudes(moved, 360 * turn);
+        const Geometry polygon = polygon_of(geos, moved);
+        if (!polygon) return false;
+        GEOSGeometry* piece = GEOSClipByRect_r(h, polygon.get(), -180, -90, 180, 90);
+        if (piece == nullptr) return false;
+        cut.push_back(piece);
+    }
+    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, cut.data(),
+                                                    static_cast<unsigned>(cut.size()));
+    cut.clear();  // the collection took them over, also when it failed
+    if (all == nullptr) return false;
+    const Geometry collection(all, GeometryDeleter{h});
+    // The copies' shared edges differ in the last bits (x + 360 - 720 is
+    // not x - 360): united on a grid of a ten-millionth of a degree.
+    const Geometry united(GEOSUnaryUnionPrec_r(h, collection.get(), 1e-7), GeometryDeleter{h});
+    if (!united) return false;
+    try {
+        JoinedOutline closed = largest_piece(geos, united.get());
+        if (closed.pieces != 1) return false;
+        ring = std::move(closed.ring);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    return true;
+}
+
+JoinedOutline mended_ring(const GeoRing& ring) {
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+    const Geometry polygon = polygon_of(geos, ring, 0, false);
+    if (!polygon) throw std::runtime_error("it encloses no area (fewer than three different points)");
+    if (GEOSisValid_r(h, polygon.get()) == 1) {
+        JoinedOutline same;
+        same.ring = ring;
+        same.pieces = 1;
+        same.kept_share = 1;
+        return same;
+    }
+    // Mending is costly on a coastline of hundreds of thousands of
+    // vertices; detail below what whole degrees show goes first.
+    const Geometry mended = polygon_of(geos, ring, kJoinDetail);
+    if (!mended) throw std::runtime_error("it encloses no area (its vertices lie on one line)");
+    try {
+        return largest_piece(geos, mended.get());
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("it encloses no area (its vertices lie on one line)");
+    }
+}
+
 JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
     // Detail finer than the join distance, or than what the whole-degree
     // rounding can show, is smoothed away before the rings are grown: a
@@ -250,7 +342,7 @@ JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
     if (simple.empty()) throw std::runtime_error("no ring of three or more different points to join");
     // Nothing to join: the ring comes back as it was (mended when it crossed
     // itself), not rounded off by growing and shrinking.
-    if (simple.size() == 1) return largest_piece(geos, polygon_of(geos, *lone).get());
+    if (simple.size() == 1) return mended_ring(*lone);
 
     // Each ring grown alone, then all united: GEOS unites them a cascade at
     // a time, far cheaper than growing the thousands of overlapping rings of
@@ -317,14 +409,35 @@ std::vector<GridVertex> reduce_ring(const GeoRing& ring) {
                                    kept.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
-void orient_clockwise(std::vector<GridVertex>& outline) {
+namespace {
+
+long long twice_grid_area(const std::vector<GridVertex>& outline) {
     long long twice_area = 0;
     for (size_t i = 0; i < outline.size(); ++i) {
         const GridVertex& a = outline[i];
         const GridVertex& b = outline[(i + 1) % outline.size()];
         twice_area += static_cast<long long>(a.lon) * b.lat - static_cast<long long>(b.lon) * a.lat;
     }
-    if (twice_area > 0) std::reverse(outline.begin() + 1, outline.end());
+    return twice_area;
+}
+
+}  // namespace
+
+bool grid_area_is_zero(const std::vector<GridVertex>& outline) {
+    // Each vertex against the line through the first two different ones.
+    size_t second = 1;
+    while (second < outline.size() && outline[second] == outline[0]) ++second;
+    for (size_t i = second + 1; i < outline.size(); ++i) {
+        const long long cross =
+            static_cast<long long>(outline[second].lon - outline[0].lon) * (outline[i].lat - outline[0].lat) -
+            static_cast<long long>(outline[second].lat - outline[0].lat) * (outline[i].lon - outline[0].lon);
+        if (cross != 0) return false;
+    }
+    return true;
+}
+
+void orient_clockwise(std::vector<GridVertex>& outline) {
+    if (twice_grid_area(outline) > 0) std::reverse(outline.begin() + 1, outline.end());
 }
 
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline) {
