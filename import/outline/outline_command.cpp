@@ -239,7 +239,7 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
     return outline;
 }
 
-std::vector<GridVertex> catalogue_box(const OutlineRequest& request) {
+std::vector<GridVertex> catalogue_box(const OutlineRequest& request, std::ostream& messages) {
     Selection selection;
     try {
         selection = make_selection(false, request.selection, false);
@@ -257,15 +257,39 @@ std::vector<GridVertex> catalogue_box(const OutlineRequest& request) {
     if (events.empty())
         throw OutlineError(*request.box + ": no event is kept, so there is no box to draw: " +
                            no_event_kept_reason(counts));
-    double south = 90, north = -90, west = 360, east = -180;
+    double south = 90, north = -90;
+    std::vector<double> longitudes;
+    longitudes.reserve(events.size());
     for (const QuakeEvent& e : events) {
         south = std::min(south, e.latitude);
         north = std::max(north, e.latitude);
-        west = std::min(west, e.longitude);
-        east = std::max(east, e.longitude);
+        longitudes.push_back(e.longitude);
     }
-    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin,
-                                              request.longitudes == LongitudeForm::east_360 ? 360 : 180);
+    // The narrowest span of longitudes holding every event leaves out the
+    // widest gap between neighbours: the one across 180 degrees, or one
+    // across 0, whereupon the box crosses 180 and is written in 0..360.
+    std::sort(longitudes.begin(), longitudes.end());
+    double west = longitudes.front(), east = longitudes.back();
+    bool crosses = false;
+    if (request.longitudes != LongitudeForm::east_360) {
+        double widest = west + 360 - east;  // the gap across 180
+        for (size_t i = 1; i < longitudes.size(); ++i) {
+            // Only a gap across 0 leaves a box that 0..360 holds.
+            if (longitudes[i - 1] < 0 && longitudes[i] >= 0 && longitudes[i] - longitudes[i - 1] > widest) {
+                widest = longitudes[i] - longitudes[i - 1];
+                west = longitudes[i];
+                east = longitudes[i - 1] + 360;
+                crosses = true;
+            }
+        }
+    }
+    const bool east_360 = crosses || request.longitudes == LongitudeForm::east_360;
+    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin, east_360 ? 360 : 180);
+    if (crosses)
+        messages << "sismap-import: the events' box crosses 180 degrees (it runs from " << degrees(west) << " to "
+                 << degrees(east)
+                 << " east), so it is written in longitudes 0..360, without a seam; import its catalogue with "
+                    "--longitudes 0,360 so that the events lie on it\n";
     if (distinct_vertex_count(box) < 4)
         throw OutlineError(*request.box + ": the events lie on a whole-degree line, so their box has no area; "
                            "widen it with --margin 1");
@@ -297,7 +321,7 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
                                        ", which is being read; write the outline elsewhere", 2);
         }
 
-        const std::vector<GridVertex> outline = request.box ? catalogue_box(request) : boundary_outline(request, messages);
+        const std::vector<GridVertex> outline = request.box ? catalogue_box(request, messages) : boundary_outline(request, messages);
         write_outline(request.output, outline);
         messages << "sismap-import: outline of " << outline.size() << " vertices written to " << request.output << "\n";
         return 0;
