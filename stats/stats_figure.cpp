@@ -283,7 +283,7 @@ bool write_figure(const std::string& path, FigureFormat format, const FigureCont
         return false;
     }
     OutputFile out;
-    if (!out.open(path, error)) return false;
+    if (!out.open(path, error, true)) return false;  // PLplot writes it by name
     drawing = &out;
     plplot_warning.clear();
     plsexit(on_plplot_exit);
