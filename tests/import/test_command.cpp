@@ -21,6 +21,7 @@
 #include <CLI/CLI.hpp>
 
 #include "import/catalogue/catalogue_command.h"
+#include "import/catalogue/event_sink.h"
 #include "import_test_support.h"
 #include "tests/scratch_dir.h"
 #include "tool/output_file.h"
@@ -369,4 +370,21 @@ TEST(CatalogueCommand, HugeLinesAndValuesAreRefusedInFlatMemory) {
         }
         EXPECT_NE(message.find(says[i]), std::string::npos) << message;
     }
+}
+
+// Inputs that were refused for the wrong reason: a viewer's outline as a
+// catalogue, and a magnitude too small for a double, which is a number.
+TEST(CatalogueCommand, ViewersOutlineAndTinyMagnitudesAreToldForWhatTheyAre) {
+    std::string message;
+    try {
+        read_events_bytes("lat,lon\n34,-120\n36,-118\n33,-117\n", "region.txt", CatalogueFormat::guess, Selection(),
+                          nullptr);
+    } catch (const ImportError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("region.txt is a region outline in the viewer's layout"), std::string::npos) << message;
+    EXPECT_EQ(parse_decimal("1e-400"), 0.0);
+    EXPECT_EQ(parse_decimal("-1e-400"), 0.0);
+    EXPECT_FALSE(parse_decimal("1e400"));
+    EXPECT_EQ(parse_decimal("4.5"), 4.5);
 }
