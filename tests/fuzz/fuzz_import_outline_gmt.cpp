@@ -1,9 +1,9 @@
 // Fuzz target: the GMT multisegment text reader on arbitrary bytes, then what
 // the outline mode does with its rings: the longitude frames, the joining of
 // islands (GEOS) and the reduction. Reading either succeeds or throws
-// OutlineError; kept rings lie within -180..360 / +-90, a placed outline
-// starts within -180..180 and only runs past 180 when it crosses it, and no
-// reduction keeps a repeat.
+// OutlineError; kept rings have latitudes within +-90, a placed outline
+// lies within -180..180, or within 0..360 when said to cross 180, or is
+// said too wide only when it fits neither, and no reduction keeps a repeat.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
