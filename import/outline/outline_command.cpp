@@ -17,6 +17,9 @@
 #include "tool/output_file.h"
 #include "tool/text_basics.h"
 #include "import/catalogue/catalogue_reader.h"
+#include "data/catalogue_reader.h"
+#include "import/catalogue/event_sink.h"
+#include "import/iso_time.h"
 #include "import/layout_sniff.h"
 #include "import/outline/outline_choice.h"
 #include "import/outline/outline_geojson.h"
@@ -239,6 +242,51 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
     return outline;
 }
 
+// Whether `path` holds a catalogue in the viewer's own layout, such as the
+// catalogue mode writes.
+bool is_viewer_catalogue(const std::string& path) {
+    InputSource input;
+    if (path == "-" || !input.open(path, true)) return false;  // the catalogue reader tells what is wrong
+    return sniff_layout(input.head(kSniffBytes)) == InputLayout::viewer;
+}
+
+// The events of a catalogue in the viewer's layout, read as the viewer
+// reads it and selected by the importer's rules.
+std::vector<QuakeEvent> read_viewer_catalogue(const std::string& path, const Selection& selection,
+                                              ImportCounts* counts) {
+    InputSource input;
+    if (!input.open(path, false)) throw ImportError("cannot open " + path + ": " + std::strerror(input.error_number()));
+    std::vector<QuakeRecord> records;
+    read_catalogue_file(input, records);
+    if (input.failure() == InputSource::Failure::read_error)
+        throw ImportError("cannot read " + path + ": " + std::strerror(input.error_number()));
+    *counts = ImportCounts();
+    counts->layout = InputLayout::viewer;
+    std::vector<QuakeEvent> events;
+    EventSink sink(selection, *counts, events);
+    for (const QuakeRecord& record : records) {
+        char when[48];
+        std::snprintf(when, sizeof when, "%04d-%02d-%02dT%02d:%02d:%02d.%02d", record.date.year, record.date.month,
+                      record.date.day, record.time.hour, record.time.minute, record.time.second,
+                      record.time.hundredths);
+        sink.count_read();
+        RawEvent event;
+        const std::optional<int64_t> time_us = parse_iso_time(when);
+        if (!time_us) {
+            sink.bad(path, "an entry's date " + std::string(when) + " is not a date");
+            continue;
+        }
+        event.time_us = *time_us;
+        event.latitude = record.latitude;
+        // A catalogue written with --longitudes 0,360 comes back to the
+        // -180..180 the selection reads, and goes out again as asked.
+        event.longitude = record.longitude > 180 ? record.longitude - 360.0 : record.longitude;
+        event.magnitude = record.magnitude;
+        if (const char* problem = sink.offer(event)) sink.bad(path, problem);
+    }
+    return events;
+}
+
 std::vector<GridVertex> catalogue_box(const OutlineRequest& request, std::ostream& messages) {
     Selection selection;
     try {
@@ -250,7 +298,9 @@ std::vector<GridVertex> catalogue_box(const OutlineRequest& request, std::ostrea
     std::vector<QuakeEvent> events;
     ImportCounts counts;
     try {
-        events = read_events_file(*request.box, CatalogueFormat::guess, selection, &counts);
+        events = is_viewer_catalogue(*request.box) ? read_viewer_catalogue(*request.box, selection, &counts)
+                                                   : read_events_file(*request.box, CatalogueFormat::guess, selection,
+                                                                      &counts);
     } catch (const ImportError& e) {
         throw OutlineError(e.what());
     }

@@ -462,4 +462,21 @@ TEST_F(Islands, BoxAroundEventsEitherSideOf180) {
     EXPECT_EQ(read_file(output_), "lat,lon\n-19,178\n-17,178\n-17,182\n-19,182\n");
 }
 
+
+// The box around the catalogue the importer just wrote: the viewer's own
+// layout, also in 0..360, selected by the same options.
+TEST_F(Islands, BoxAroundTheViewersOwnCatalogue) {
+    OutlineRequest request;
+    request.box = scratch_.write("week.txt",
+                                 "year,month,day,time,latitude,longitude,magnitude\n"
+                                 "2024,03,01,010000.00,-17.5000,178.2000,4.60\n"
+                                 "2024,03,01,020000.00,-18.5000,181.7000,4.40\n"
+                                 "2024,03,01,030000.00,-30.5000,183.0000,2.00\n"
+                                 "2024,03,01,030000.00,-30.5000,183.0000,2.00\n");
+    request.selection.min_magnitude = 3;
+    const Outcome box = outline(request);
+    ASSERT_EQ(box.status, 0) << box.message;
+    EXPECT_EQ(read_file(output_), "lat,lon\n-19,178\n-17,178\n-17,182\n-19,182\n");
+}
+
 }  // namespace
