@@ -299,6 +299,8 @@ JoinedOutline mended_ring(const GeoRing& ring) {
     if (GEOSisValid_r(h, polygon.get()) == 1) {
         JoinedOutline same;
         same.ring = ring;
+        if (ring.front().lon != ring.back().lon || ring.front().lat != ring.back().lat)
+            same.ring.push_back(ring.front());  // closed, as a joined ring is
         same.pieces = 1;
         same.kept_share = 1;
         return same;

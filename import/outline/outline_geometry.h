@@ -97,10 +97,11 @@ int unwrap_longitudes(GeoRing& ring);
 // latitudes on both sides, so that which pole it holds is unclear.
 bool close_around_pole(GeoRing& ring, int turns);
 
-// The ring made a valid polygon: unchanged when it is one; when it crosses
-// itself, mended (GEOS) into the pieces it outlines, of which the largest
-// is kept. Throws std::runtime_error when nothing with an area is left (its
-// vertices lie on one line).
+// The ring made a valid polygon, closed (its last point repeats the first):
+// unchanged when it is one; when it crosses itself, mended (GEOS) into the
+// pieces it outlines, of which the largest is kept. Throws
+// std::runtime_error when nothing with an area is left (its vertices lie on
+// one line).
 struct JoinedOutline;
 JoinedOutline mended_ring(const GeoRing& ring);
 
