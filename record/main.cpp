@@ -1,5 +1,6 @@
 // sismap-record: draws the viewer's playback offscreen, frame by frame, and
 // writes it as an animated GIF, an MP4 video, a PNG still or PNG frames.
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -34,11 +35,27 @@ constexpr double kStartTimeout = 20.0;  // seconds for the X server, and again f
 bool check_output_place(const RecordOptions& options, std::string* error) {
     const std::string& path = options.output_path;
     struct stat info;
-    if (options.kind == OutputKind::PngFolder) return check_frame_folder(path, options.overwrite, error);
+    // A path that names a file, or runs through one, is not a folder: that
+    // is not the same fault as a folder that does not exist.
+    const auto not_a_folder = [&info](const std::string& folder) {
+        const int status = ::stat(folder.c_str(), &info);
+        return (status == 0 && !S_ISDIR(info.st_mode)) || (status != 0 && errno == ENOTDIR);
+    };
+    if (options.kind == OutputKind::PngFolder) {
+        if (not_a_folder(path)) {
+            *error = "'" + path + "' is not a folder; the frames go into a folder";
+            return false;
+        }
+        return check_frame_folder(path, options.overwrite, error);
+    }
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return true;
     const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (not_a_folder(folder)) {
+        *error = "cannot write '" + path + "': '" + folder + "' is not a folder";
+        return false;
+    }
+    if (::stat(folder.c_str(), &info) != 0) {
         *error = "cannot write '" + path + "': the folder '" + folder + "' does not exist";
         return false;
     }

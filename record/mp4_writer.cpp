@@ -43,7 +43,7 @@ bool Mp4Writer::fail(const std::string& what, int av_error, std::string* error) 
 }
 
 bool Mp4Writer::open(const std::string& path, std::string* error) {
-    if (!out_.open(path, error)) return false;
+    if (!out_.open(path, error, true)) return false;  // FFmpeg writes it by name
     av_log_set_level(AV_LOG_ERROR);  // the encoder's banner and statistics are not for the user
 
     const std::string& temp = out_.temp_path();

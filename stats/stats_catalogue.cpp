@@ -36,17 +36,33 @@ bool same_event(const QuakeRecord& a, const QuakeRecord& b) {
 // The file's start and its records. A regular file is mapped and read in
 // place, without a copy; anything else (a pipe) is read piece by piece, its
 // start looked at first and then served again to the reader.
+// The entry lines after the header (lines holding more than blanks), or
+// -1 when the text was not all seen (a pipe longer than its head).
+long long entry_lines(std::string_view text) {
+    long long count = 0;
+    size_t start = text.find('\n');
+    while (start != std::string_view::npos && start + 1 < text.size()) {
+        const size_t end = text.find('\n', start + 1);
+        const std::string_view line = text.substr(start + 1, (end == std::string_view::npos ? text.size() : end) - start - 1);
+        if (line.find_first_not_of(" \t\r") != std::string_view::npos) ++count;
+        start = end;
+    }
+    return count;
+}
+
 bool read_records(const std::string& path, std::string* head, std::vector<QuakeRecord>* records,
-                  std::string* error) {
+                  long long* entries, std::string* error) {
     InputSource source;
     if (!source.open(path, false)) {
         *error = source.failure_text(path);
         return false;
     }
     std::string_view bytes;
+    *entries = -1;
     if (source.map_whole(&bytes)) {
         head->assign(bytes.substr(0, DataLoader::kCatalogueHeadBytes));
         read_catalogue_text(bytes, *records);
+        if (records->empty()) *entries = entry_lines(bytes);
     } else {
         head->assign(source.head(DataLoader::kCatalogueHeadBytes));
         read_catalogue_file(source, *records);
@@ -71,7 +87,8 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
                        std::string* error) {
     std::string head;
     std::vector<QuakeRecord> records;
-    if (!read_records(path, &head, &records, error)) return false;
+    long long entries = -1;
+    if (!read_records(path, &head, &records, &entries, error)) return false;
 
     *error = catalogue_layout_hint(path.c_str(), head, records);
     if (!error->empty()) return false;
@@ -115,6 +132,10 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
     }
     if (events->magnitudes.empty()) {
         *error = path + ": no event " + (records.empty() ? "in the catalogue" : "is selected");
+        // Entries the viewer's reader dropped are not no entries at all.
+        if (records.empty() && entries > 0)
+            *error += ": all " + std::to_string(entries) + (entries == 1 ? " entry was" : " entries were") +
+                      " dropped, as the viewer drops them: an entry needs seven fields and a magnitude above 0";
         return false;
     }
     return true;

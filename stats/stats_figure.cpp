@@ -435,7 +435,7 @@ bool draw_figure(const std::string& path, FigureFormat format, int width, int he
         return false;
     }
     OutputFile out;
-    if (!out.open(path, error)) return false;
+    if (!out.open(path, error, true)) return false;  // PLplot writes it by name
     drawing = &out;
     plplot_warning.clear();
     plsexit(on_plplot_exit);

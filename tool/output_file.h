@@ -3,6 +3,12 @@
 // only on commit(). A failure, a discard, the object's end without a commit
 // or a fatal signal (see tool/cleanup.h) removes the temporary file and
 // leaves any existing target byte for byte as it was.
+//
+// Targets that are not plain files are treated as git and editors treat
+// them: a symbolic link is followed, and the file it points to is replaced
+// (the link stays a link); a character device, block device or FIFO is
+// written straight through, with no temporary file, and a write it refuses
+// (ENOSPC from /dev/full) fails the commit.
 #pragma once
 
 #include <sys/types.h>
@@ -31,8 +37,11 @@ public:
 
     // Creates the temporary file beside `path`; "-" writes to standard
     // output instead, as it comes. On failure `error` says which file and
-    // why, and false is returned.
-    bool open(const std::string& path, std::string* error);
+    // why, and false is returned. `by_name`: a library will write the file
+    // itself through temp_path(); for a device or FIFO, which such writers
+    // may need to seek in, the temporary file is then made in the temporary
+    // folder and its bytes go through to the target on commit().
+    bool open(const std::string& path, std::string* error, bool by_name = false);
 
     // Buffered write; false once any write has failed (the reason is kept
     // for commit()).
@@ -55,12 +64,16 @@ public:
 
 private:
     bool flush();
+    bool write_all(int fd, const char* bytes, size_t size);
+    bool copy_through(std::string* why);
 
     std::string path_;
+    std::string target_;  // path_ with symbolic links followed: the file replaced
     std::string temp_path_;
     std::string buffer_;
     std::string failure_;  // the first write error, empty while all is well
     int fd_ = -1;
     int cleanup_slot_ = -1;
+    int pass_fd_ = -1;  // the device or FIFO a by-name temporary file goes through to
     bool to_stdout_ = false;
 };

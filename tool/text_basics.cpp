@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -64,7 +65,14 @@ std::optional<double> parse_decimal(std::string_view text) {
     if (text.empty() || text.front() == '+') return std::nullopt;
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    if (end != text.data() + text.size()) return std::nullopt;
+    // A number too small for a double (1e-400) is still a number: it reads
+    // as 0, as strtod reads it; one too large has no value to stand for it.
+    if (error == std::errc::result_out_of_range) {
+        const double nearest = std::strtod(std::string(text).c_str(), nullptr);
+        return std::fabs(nearest) < 1 ? std::optional<double>(nearest) : std::nullopt;
+    }
+    if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

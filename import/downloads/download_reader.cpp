@@ -11,6 +11,7 @@
 #include "import/downloads/quakeml_reader.h"
 #include "import/downloads/text_readers.h"
 #include "tool/input_source.h"
+#include "tool/text_basics.h"
 
 namespace {
 
@@ -44,6 +45,12 @@ InputLayout forced_layout(CatalogueFormat format) {
 // The layout to read with, or an ImportError saying why there is none.
 InputLayout choose_layout(std::string_view head, CatalogueFormat format, const std::string& name) {
     const InputLayout seen = sniff_layout(head);
+    // The viewer's own outline reads as CSV with two columns, which would
+    // be refused for a missing "time" column.
+    const std::string_view body = without_byte_order_mark(head);
+    if (body.substr(0, 8) == "lat,lon\n" || body.substr(0, 9) == "lat,lon\r\n")
+        throw ImportError(name + " is a region outline in the viewer's layout (header \"lat,lon\"), not "
+                                 "earthquakes; give it to sismap as its landscape file");
     if (is_outline_layout(seen)) {
         throw ImportError(name + " holds a region outline (" + layout_name(seen) +
                           "), not earthquakes; convert it with: sismap-import outline");

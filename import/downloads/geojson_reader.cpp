@@ -23,6 +23,14 @@ FeedSource::~FeedSource() = default;
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
+// The largest GeoJSON read whole (simdjson's copy and index of it cost
+// several times its size); larger feeds are read a feature at a time.
+constexpr size_t kLargestWholeRead = 64u << 20;
+// What one JSON string or feature, one number or literal and the nesting
+// may come to before the splitter gives up on the text.
+constexpr size_t kLongestString = 64u << 20;
+constexpr size_t kLongestWord = 4096;
+constexpr size_t kDeepestNesting = 1024;
 
 size_t skip_blanks(std::string_view text, size_t at) {
     while (at < text.size() && is_blank(text[at])) ++at;
@@ -41,9 +49,11 @@ inline bool holds_byte(uint64_t word, unsigned char byte) {
 // Index just past the string whose opening quote is at `at`; kNone when
 // the text ends inside it. Eight bytes at a time while they hold neither a
 // quote nor a backslash: most of a feed's bytes are in strings.
+// A string longer than kLongestString counts as not closing: no catalogue
+// holds one, and following it would read a huge file through.
 size_t skip_string(std::string_view text, size_t at) {
     const char* data = text.data();
-    const size_t size = text.size();
+    const size_t size = std::min(text.size(), at + kLongestString);
     size_t i = at + 1;
     for (;;) {
         while (i + 8 <= size) {
@@ -70,6 +80,7 @@ size_t skip_value(std::string_view text, size_t at) {
     if (text[at] != '{' && text[at] != '[') {
         size_t end = at;
         while (end < size && !is_blank(text[end]) && text[end] != ',' && text[end] != '}' && text[end] != ']') {
+            if (end - at > kLongestWord) return kNone;  // no number or literal is so long
             // No JSON word or number holds these; simdjson would cut such
             // a value elsewhere than here.
             const char c = text[end];
@@ -88,7 +99,7 @@ size_t skip_value(std::string_view text, size_t at) {
         } else if (c == '\\') {
             return kNone;  // see stray_backslash
         } else if (c == '{' || c == '[') {
-            ++depth;
+            if (++depth > kDeepestNesting) return kNone;  // deeper than simdjson reads
         } else if (c == '}' || c == ']') {
             if (--depth == 0) return i + 1;
         }
@@ -141,6 +152,7 @@ public:
         // found from bit masks; a block with a backslash, or one that starts
         // right after one, goes byte by byte.
         for (; at + 64 <= text_.size(); at += 64) {
+            if (at - element_begin_ > kLongestString) return false;  // one feature of many megabytes: no feed's
             const Masks masks = classify(data + at);
             if (masks.backslashes != 0 || escape_pending_) {
                 for (size_t i = at; i < at + 64; ++i)
@@ -155,8 +167,10 @@ public:
             }
         }
 #endif
-        for (; at < text_.size(); ++at)
+        for (; at < text_.size(); ++at) {
+            if (at - element_begin_ > kLongestString) return false;
             if (const Step step = byte(at); step != Step::go_on) return step == Step::closed;
+        }
         return false;
     }
 
@@ -497,6 +511,17 @@ void read_geojson_catalogue(std::string_view text, size_t capacity, const std::s
         kernel.read(feed);
     } else {
         WholeFeed feed(text, capacity, name, sink);
+        // Read whole, the document is copied and indexed at several times
+        // its size: a large one that does not split into its features is
+        // refused before that, in flat memory, and text after the one value
+        // is told as such rather than as a file that ends early.
+        if (text.size() > kLargestWholeRead)
+            throw ImportError(name + ": not read: GeoJSON of over " + std::to_string(kLargestWholeRead >> 20) +
+                              " MB is read a feature at a time, and this one does not split so (a value runs on "
+                              "for megabytes, the file ends early, or it is not a FeatureCollection)");
+        const size_t end = skip_value(text, skip_blanks(text, 0));
+        if (end != kNone && skip_blanks(text, end) < text.size())
+            feed.fail(FeedFault::text_after_end, skip_blanks(text, end), {});
         if (const size_t at = stray_backslash(text); at != kNone)
             feed.fail_json(at, "A backslash stands outside a string.", false);
         kernel.read(feed);

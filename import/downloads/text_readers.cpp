@@ -215,7 +215,26 @@ struct Dialect {
     const char* depth_name;
 };
 
+// A header line is short: the line end is looked for only this far, so
+// that a huge file without one is refused without being read through.
+constexpr size_t kLongestHeaderLine = 1 << 20;
+
+// Refuses a text whose first line has no LF end within reach: one without
+// any line end, and one whose lines end in CR alone (classic Mac OS), which
+// would read as one line that holds no events.
+void check_first_line_end(std::string_view text, const std::string& name) {
+    const std::string_view start = text.substr(0, kLongestHeaderLine);
+    const size_t end = start.find_first_of("\r\n");
+    if (end != std::string_view::npos && start[end] == '\r' && end + 1 < text.size() && text[end + 1] != '\n')
+        throw ImportError(name + ": its lines end in CR alone (classic Mac OS line ends); convert them to LF or "
+                                 "CRLF first, e.g. with: tr '\\r' '\\n'");
+    if (end == std::string_view::npos && text.size() > kLongestHeaderLine)
+        throw ImportError(name + ": no line end in its first " + std::to_string(kLongestHeaderLine >> 20) +
+                          " MB, so no header line; a catalogue starts with a short header line");
+}
+
 void read_delimited(std::string_view text, const std::string& name, const Dialect& dialect, EventSink& sink) {
+    check_first_line_end(without_bom(text), name);
     RecordSplitter splitter(without_bom(text), name, dialect.separator, dialect.quoting);
     std::vector<std::string_view> fields;
     size_t header_line = 0;

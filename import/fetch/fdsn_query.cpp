@@ -1,6 +1,8 @@
 // Service table, query URLs and answer classification.
 #include "import/fetch/fdsn_query.h"
 
+#include <curl/curl.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +46,34 @@ const std::vector<KnownService>& known_services() {
     return kServices;
 }
 
+namespace {
+
+// What is wrong with the port of `url` (its host starting at `host`), read
+// with libcurl's URL parser; empty when it names one from 1 to 65535 or none.
+std::string port_fault(const std::string& url, size_t host) {
+    // libcurl takes "HOST:/" for no port at all; a colon with nothing after
+    // it is a port left out by mistake.
+    const size_t authority_end = url.find('/', host);
+    if (authority_end != std::string::npos && authority_end > host && url[authority_end - 1] == ':')
+        return "is empty; give a number from 1 to 65535, or leave out the colon";
+    CURLU* parsed = curl_url();
+    if (parsed == nullptr) return "cannot be read (out of memory)";
+    std::string fault;
+    const CURLUcode status = curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0);
+    char* port = nullptr;
+    if (status != CURLUE_OK) {
+        fault = std::string("is not valid: ") + curl_url_strerror(status);
+    } else if (curl_url_get(parsed, CURLUPART_PORT, &port, 0) == CURLUE_OK && port != nullptr &&
+               std::string(port) == "0") {
+        fault = "is 0; give a number from 1 to 65535";
+    }
+    curl_free(port);
+    curl_url_cleanup(parsed);
+    return fault;
+}
+
+}  // namespace
+
 std::optional<Service> find_service(const std::string& text, std::string* error) {
     const std::string lower = ascii_lower(text);
     for (const KnownService& known : known_services())
@@ -58,7 +88,13 @@ std::optional<Service> find_service(const std::string& text, std::string* error)
                           url.compare(url.size() - kServicePath.size(), kServicePath.size(), kServicePath) == 0;
     bool plain = true;  // no blanks, control bytes, query or fragment
     for (char c : url) plain = plain && static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '?' && c != '#';
-    if (has_host && plain) return Service{url, url};
+    if (has_host && plain) {
+        if (const std::string fault = port_fault(url, host); !fault.empty()) {
+            *error = "the port of \"" + text + "\" " + fault;
+            return std::nullopt;
+        }
+        return Service{url, url};
+    }
     std::string names;
     for (const KnownService& known : known_services()) names += std::string(names.empty() ? "" : ", ") + known.name;
     *error = "neither a known service (" + names + ") nor a base URL http(s)://HOST[:PORT]/.../fdsnws/event/1: \"" +

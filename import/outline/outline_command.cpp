@@ -16,9 +16,12 @@
 #include "tool/input_source.h"
 #include "tool/output_file.h"
 #include "tool/text_basics.h"
+#include "data/catalogue_reader.h"
 #include "import/catalogue_output.h"
 #include "import/downloads/download_reader.h"
+#include "import/event_sink.h"
 #include "import/layout_sniff.h"
+#include "tool/selection/iso_time.h"
 #include "import/outline/outline_choice.h"
 #include "import/outline/outline_geojson.h"
 #include "import/outline/outline_gmt.h"
@@ -77,7 +80,8 @@ struct ChosenRings {
 
 ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
     ChosenRings chosen;
-    const auto take = [&chosen](OutlineFeature& feature) {
+    const auto take = [&chosen, &source](OutlineFeature& feature) {
+        if (!feature.unusable.empty()) throw OutlineError(source.path + ": " + chosen.what + ": " + feature.unusable);
         chosen.rings.push_back(std::move(feature.largest_ring));
         for (GeoRing& ring : feature.other_rings) chosen.rings.push_back(std::move(ring));
         chosen.total_area += feature.total_area;
@@ -93,9 +97,12 @@ ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
                 largest = i;
         if (largest == source.features.size())
             throw OutlineError(source.path + ": holds no segment of three or more points, so no outline");
+        chosen.what = "segment " + std::to_string(largest + 1);
         take(source.features[largest]);
-        for (size_t i = 0; i < source.features.size(); ++i)
+        for (size_t i = 0; i < source.features.size(); ++i) {
+            chosen.what = "segment " + std::to_string(i + 1);
             if (i != largest && !source.features[i].largest_ring.empty()) take(source.features[i]);
+        }
         chosen.what = "its " + std::to_string(chosen.rings.size()) + " segments";
         return chosen;
     }
@@ -103,8 +110,8 @@ ChosenRings choose_rings(const OutlineRequest& request, OutlineSource& source) {
     if (request.where) choice = parse_where(*request.where);
     choice.index = request.index;
     const size_t position = choose_feature(source, choice);
-    take(source.features[position]);
     chosen.what = (source.format == "GMT" ? "segment " : "feature ") + std::to_string(position + 1);
+    take(source.features[position]);
     return chosen;
 }
 
@@ -128,7 +135,18 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
                      << count << " rings; kept the largest (" << percent(joined.kept_share)
                      << " of their area); a larger --join joins more\n";
     } else {
-        ring = std::move(chosen.rings.front());
+        JoinedOutline mended;
+        try {
+            mended = mended_ring(chosen.rings.front());
+        } catch (const std::runtime_error& e) {
+            throw OutlineError(source.path + ": the largest ring of " + chosen.what + ": " + e.what() +
+                               "; no outline written");
+        }
+        ring = std::move(mended.ring);
+        if (mended.pieces > 1)
+            messages << "sismap-import: the largest ring of " << chosen.what << " crosses itself; mended, it falls "
+                     << "into " << mended.pieces << " pieces, of which the largest (" << percent(mended.kept_share)
+                     << " of their area) is kept\n";
         if (count > 1) {
             const double share = chosen.total_area > 0 ? ring_area(ring) / chosen.total_area : 1.0;
             messages << "sismap-import: kept the largest of " << count << " rings (" << percent(share)
@@ -137,8 +155,14 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
         }
     }
 
-    const bool crosses = place_outline(ring);
+    const Placement placement = place_outline(ring);
+    const bool crosses = placement == Placement::across_180;
     const LongitudeRange range = longitude_range(ring);
+    if (placement == Placement::too_wide)
+        throw OutlineError(source.path + ": the outline runs from " + degrees(range.west) + " to " +
+                           degrees(range.east) +
+                           " degrees east, across both 0 and 180; written in -180..180 it would be cut at 180, "
+                           "in 0..360 at 0, so no outline is written");
     if (request.longitudes == LongitudeForm::east_360 && range.west < 0) {
         if (range.east > 0)
             throw OutlineError(source.path + ": the outline runs from " + degrees(range.west) + " to " +
@@ -155,6 +179,11 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
 
     std::vector<GridVertex> outline = reduce_ring(ring);
     orient_clockwise(outline);
+    if (distinct_vertex_count(outline) >= 3 && grid_area_is_zero(outline))
+        throw OutlineError(source.path + ": " +
+                           (request.join ? chosen.what + " joined" : "the largest ring of " + chosen.what) +
+                           " rounds to whole-degree vertices that lie on one line, with no area between them; "
+                           "no outline written");
     if (distinct_vertex_count(outline) < 3)
         throw OutlineError(source.path + ": " +
                            (request.join ? chosen.what + " joined" : "the largest ring of " + chosen.what) +
@@ -164,7 +193,52 @@ std::vector<GridVertex> boundary_outline(const OutlineRequest& request, std::ost
     return outline;
 }
 
-std::vector<GridVertex> catalogue_box(const OutlineRequest& request) {
+// Whether `path` holds a catalogue in the viewer's own layout, such as the
+// catalogue mode writes.
+bool is_viewer_catalogue(const std::string& path) {
+    InputSource input;
+    if (path == "-" || !input.open(path, true)) return false;  // the catalogue reader tells what is wrong
+    return sniff_layout(input.head(kSniffBytes)) == InputLayout::viewer;
+}
+
+// The events of a catalogue in the viewer's layout, read as the viewer
+// reads it and selected by the importer's rules.
+std::vector<QuakeEvent> read_viewer_catalogue(const std::string& path, const Selection& selection,
+                                              ImportCounts* counts) {
+    InputSource input;
+    if (!input.open(path, false)) throw ImportError("cannot open " + path + ": " + std::strerror(input.error_number()));
+    std::vector<QuakeRecord> records;
+    read_catalogue_file(input, records);
+    if (input.failure() == InputSource::Failure::read_error)
+        throw ImportError("cannot read " + path + ": " + std::strerror(input.error_number()));
+    *counts = ImportCounts();
+    counts->layout = InputLayout::viewer;
+    std::vector<QuakeEvent> events;
+    EventSink sink(selection, *counts, events);
+    for (const QuakeRecord& record : records) {
+        char when[48];
+        std::snprintf(when, sizeof when, "%04d-%02d-%02dT%02d:%02d:%02d.%02d", record.date.year, record.date.month,
+                      record.date.day, record.time.hour, record.time.minute, record.time.second,
+                      record.time.hundredths);
+        sink.count_read();
+        RawEvent event;
+        const std::optional<int64_t> time_us = parse_iso_time(when);
+        if (!time_us) {
+            sink.bad(path, "an entry's date " + std::string(when) + " is not a date");
+            continue;
+        }
+        event.time_us = *time_us;
+        event.latitude = record.latitude;
+        // A catalogue written with --longitudes 0,360 comes back to the
+        // -180..180 the selection reads, and goes out again as asked.
+        event.longitude = record.longitude > 180 ? record.longitude - 360.0 : record.longitude;
+        event.magnitude = record.magnitude;
+        if (const char* problem = sink.offer(event)) sink.bad(path, problem);
+    }
+    return events;
+}
+
+std::vector<GridVertex> catalogue_box(const OutlineRequest& request, std::ostream& messages) {
     Selection selection;
     try {
         selection = make_selection(false, request.selection, false);
@@ -175,22 +249,48 @@ std::vector<GridVertex> catalogue_box(const OutlineRequest& request) {
     std::vector<QuakeEvent> events;
     ImportCounts counts;
     try {
-        events = read_events_file(*request.box, CatalogueFormat::guess, selection, &counts);
+        events = is_viewer_catalogue(*request.box) ? read_viewer_catalogue(*request.box, selection, &counts)
+                                                   : read_events_file(*request.box, CatalogueFormat::guess, selection,
+                                                                      &counts);
     } catch (const ImportError& e) {
         throw OutlineError(e.what());
     }
     if (events.empty())
         throw OutlineError(*request.box + ": no event is kept, so there is no box to draw: " +
                            no_event_kept_reason(counts));
-    double south = 90, north = -90, west = 360, east = -180;
+    double south = 90, north = -90;
+    std::vector<double> longitudes;
+    longitudes.reserve(events.size());
     for (const QuakeEvent& e : events) {
         south = std::min(south, e.latitude);
         north = std::max(north, e.latitude);
-        west = std::min(west, e.longitude);
-        east = std::max(east, e.longitude);
+        longitudes.push_back(e.longitude);
     }
-    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin,
-                                              request.longitudes == LongitudeForm::east_360 ? 360 : 180);
+    // The narrowest span of longitudes holding every event leaves out the
+    // widest gap between neighbours: the one across 180 degrees, or one
+    // across 0, whereupon the box crosses 180 and is written in 0..360.
+    std::sort(longitudes.begin(), longitudes.end());
+    double west = longitudes.front(), east = longitudes.back();
+    bool crosses = false;
+    if (request.longitudes != LongitudeForm::east_360) {
+        double widest = west + 360 - east;  // the gap across 180
+        for (size_t i = 1; i < longitudes.size(); ++i) {
+            // Only a gap across 0 leaves a box that 0..360 holds.
+            if (longitudes[i - 1] < 0 && longitudes[i] >= 0 && longitudes[i] - longitudes[i - 1] > widest) {
+                widest = longitudes[i] - longitudes[i - 1];
+                west = longitudes[i];
+                east = longitudes[i - 1] + 360;
+                crosses = true;
+            }
+        }
+    }
+    const bool east_360 = crosses || request.longitudes == LongitudeForm::east_360;
+    std::vector<GridVertex> box = box_outline(south, west, north, east, request.margin, east_360 ? 360 : 180);
+    if (crosses)
+        messages << "sismap-import: the events' box crosses 180 degrees (it runs from " << degrees(west) << " to "
+                 << degrees(east)
+                 << " east), so it is written in longitudes 0..360, without a seam; import its catalogue with "
+                    "--longitudes 0,360 so that the events lie on it\n";
     if (distinct_vertex_count(box) < 4)
         throw OutlineError(*request.box + ": the events lie on a whole-degree line, so their box has no area; "
                            "widen it with --margin 1");
@@ -269,7 +369,7 @@ int run_outline(const OutlineRequest& request, std::ostream& messages) {
                                        ", which is being read; write the outline elsewhere", 2);
         }
 
-        const std::vector<GridVertex> outline = request.box ? catalogue_box(request) : boundary_outline(request, messages);
+        const std::vector<GridVertex> outline = request.box ? catalogue_box(request, messages) : boundary_outline(request, messages);
         write_outline(request.output, outline);
         messages << "sismap-import: outline of " << outline.size() << " vertices written to " << request.output << "\n";
         return 0;

@@ -17,6 +17,14 @@ namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 
+// --join: segments per quarter circle where a grown ring needs a round end
+// (the outline is rounded to whole degrees afterwards, so few will do); the
+// longest a mitred corner may reach, in join distances (sharper corners are
+// bevelled); the coarsest detail, in degrees, smoothed away before joining.
+constexpr int kQuarterSegments = 4;
+constexpr double kMitreLimit = 5.0;
+constexpr double kJoinDetail = 0.05;
+
 }  // namespace
 
 double ring_area(const GeoRing& ring) {
@@ -75,18 +83,30 @@ void place_rings_together(std::vector<GeoRing>& rings) {
     for (GeoRing& ring : rings) shift_longitudes(ring, turns(ring, base));
 }
 
-bool place_outline(GeoRing& ring) {
-    if (ring.empty()) return false;
+Placement place_outline(GeoRing& ring) {
+    if (ring.empty()) return Placement::within_180;
+    shift_longitudes(ring, -360.0 * std::floor((longitude_range(ring).west + 180) / 360));
     const LongitudeRange range = longitude_range(ring);
-    if (range.west >= 180) {
-        shift_longitudes(ring, -360);
-        return false;
+    if (range.east <= 180) return Placement::within_180;
+    if (range.west >= 0 && range.east <= 360) return Placement::across_180;
+    return Placement::too_wide;
+}
+
+int unwrap_longitudes(GeoRing& ring) {
+    double shift = 0;
+    for (size_t i = 1; i < ring.size(); ++i) {
+        const double step = ring[i].lon + shift - ring[i - 1].lon;
+        if (step > 180) shift -= 360 * std::ceil((step - 180) / 360);
+        if (step < -180) shift += 360 * std::ceil((-180 - step) / 360);
+        ring[i].lon += shift;
     }
-    if (range.west < -180) {
-        shift_longitudes(ring, 360);
-        return longitude_range(ring).east > 180;
-    }
-    return range.east > 180;
+    if (ring.size() < 2) return 0;
+    // The closing step is a step like the others: what it needs to stay
+    // within 180 degrees is how far the ring fails to come back.
+    const double closing = ring.front().lon - ring.back().lon;
+    if (closing < -180) return static_cast<int>(std::ceil((-180 - closing) / 360));  // eastward round
+    if (closing > 180) return -static_cast<int>(std::ceil((closing - 180) / 360));  // westward round
+    return 0;
 }
 
 namespace {
@@ -128,25 +148,13 @@ struct GeometryDeleter {
 };
 using Geometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
 
-// The polygon of a ring, mended when it crosses itself; null for a ring of
-// fewer than three different points.
-Geometry polygon_of(const GeosContext& geos, const GeoRing& ring) {
+GEOSCoordSequence* sequence_of(const GeosContext& geos, const GeoRing& ring) {
     GEOSContextHandle_t h = geos.handle();
-    GeoRing closed = ring;
-    if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
-        closed.push_back(closed.front());
-    if (closed.size() < 4) return Geometry(nullptr, GeometryDeleter{h});
-    GEOSCoordSequence* sequence = geos.check(GEOSCoordSeq_create_r(h, static_cast<unsigned>(closed.size()), 2),
-                                             "storing a ring");
-    for (size_t i = 0; i < closed.size(); ++i)
-        GEOSCoordSeq_setXY_r(h, sequence, static_cast<unsigned>(i), closed[i].lon, closed[i].lat);
-    // Both take what they are given, also when they fail.
-    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence);
-    if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
-    Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
-    if (GEOSisValid_r(h, polygon.get()) == 1) return polygon;
-    return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
-                    GeometryDeleter{h});
+    GEOSCoordSequence* sequence =
+        geos.check(GEOSCoordSeq_create_r(h, static_cast<unsigned>(ring.size()), 2), "storing a ring");
+    for (size_t i = 0; i < ring.size(); ++i)
+        GEOSCoordSeq_setXY_r(h, sequence, static_cast<unsigned>(i), ring[i].lon, ring[i].lat);
+    return sequence;
 }
 
 GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
@@ -159,56 +167,56 @@ GeoRing ring_of(const GeosContext& geos, const GEOSGeometry* line) {
     return ring;
 }
 
-}  // namespace
-
-JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
-    // Few segments per quarter circle: the outline is rounded to whole
-    // degrees afterwards, so rounder corners would only cost time.
-    constexpr int kQuarterSegments = 4;
-    // Detail far below a degree is lost in the rounding too; smoothing it
-    // away first (without letting rings cross) spares growing and uniting
-    // the thousands of vertices of detailed coastlines.
-    constexpr double kSimplifyLimit = 0.05;
-    GeosContext geos;
+// The polygon of a ring, mended when it crosses itself; null for a ring of
+// fewer than three different points. With a `tolerance` above 0 the ring is
+// first simplified (Douglas-Peucker) within that many degrees: mending is
+// the costly step for a coastline of hundreds of thousands of vertices.
+Geometry polygon_of(const GeosContext& geos, const GeoRing& ring, double tolerance = 0, bool mend = true) {
     GEOSContextHandle_t h = geos.handle();
-
-    std::vector<GEOSGeometry*> grown;
-    struct Release {
-        GEOSContextHandle_t h;
-        std::vector<GEOSGeometry*>& geometries;
-        ~Release() {
-            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+    GeoRing closed = ring;
+    if (!closed.empty() && (closed.front().lon != closed.back().lon || closed.front().lat != closed.back().lat))
+        closed.push_back(closed.front());
+    if (closed.size() < 4) return Geometry(nullptr, GeometryDeleter{h});
+    if (tolerance > 0) {
+        Geometry line(geos.check(GEOSGeom_createLineString_r(h, sequence_of(geos, closed)), "storing a ring"),
+                      GeometryDeleter{h});
+        const Geometry simple(geos.check(GEOSSimplify_r(h, line.get(), tolerance), "simplifying a ring"),
+                              GeometryDeleter{h});
+        GeoRing simplified = ring_of(geos, simple.get());
+        if (simplified.size() < 4 && ring_area(closed) > 0) {
+            // A ring smaller than the tolerance collapses; its bounding box,
+            // no further off than the tolerance, stands for it, since a small
+            // island may be what bridges two others.
+            const LongitudeRange range = longitude_range(closed);
+            double south = closed.front().lat, north = south;
+            for (const GeoPoint& p : closed) {
+                south = std::min(south, p.lat);
+                north = std::max(north, p.lat);
+            }
+            simplified = {{range.west, south}, {range.west, north}, {range.east, north}, {range.east, south},
+                          {range.west, south}};
         }
-    } release{h, grown};
-    grown.reserve(rings.size());
-    for (const GeoRing& ring : rings) {
-        const Geometry polygon = polygon_of(geos, ring);
-        if (!polygon) continue;
-        const Geometry simple(
-            geos.check(GEOSTopologyPreserveSimplify_r(h, polygon.get(), std::min(distance / 8, kSimplifyLimit)),
-                       "simplifying a ring"),
-            GeometryDeleter{h});
-        grown.push_back(geos.check(GEOSBuffer_r(h, simple.get(), distance / 2, kQuarterSegments), "growing a ring"));
+        closed = std::move(simplified);
     }
-    if (grown.empty()) throw std::runtime_error("no ring of three or more different points to join");
+    // Both take what they are given, also when they fail.
+    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(h, sequence_of(geos, closed));
+    if (shell == nullptr) return Geometry(nullptr, GeometryDeleter{h});  // too few different points
+    Geometry polygon(geos.check(GEOSGeom_createPolygon_r(h, shell, nullptr, 0), "making a polygon"), GeometryDeleter{h});
+    if (!mend || GEOSisValid_r(h, polygon.get()) == 1) return polygon;
+    return Geometry(geos.check(GEOSMakeValid_r(h, polygon.get()), "mending a ring that crosses itself"),
+                    GeometryDeleter{h});
+}
 
-    // The collection takes the grown rings over, also when it fails.
-    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, grown.data(),
-                                                    static_cast<unsigned>(grown.size()));
-    grown.clear();
-    const Geometry collection(geos.check(all, "collecting the rings"), GeometryDeleter{h});
-    const Geometry united(geos.check(GEOSUnaryUnion_r(h, collection.get()), "uniting the grown rings"),
-                          GeometryDeleter{h});
-    const Geometry closed(geos.check(GEOSBuffer_r(h, united.get(), -distance / 2, kQuarterSegments),
-                                     "shrinking the union back"),
-                          GeometryDeleter{h});
-
+// The outer boundary of the largest polygon of `geometry` (a polygon or a
+// collection of them), how many there were and its share of their area.
+JoinedOutline largest_piece(const GeosContext& geos, const GEOSGeometry* geometry) {
+    GEOSContextHandle_t h = geos.handle();
     JoinedOutline joined;
     double largest = -1;
     double total = 0;
-    const int count = GEOSGetNumGeometries_r(h, closed.get());
+    const int count = GEOSGetNumGeometries_r(h, geometry);
     for (int i = 0; i < count; ++i) {
-        const GEOSGeometry* piece = GEOSGetGeometryN_r(h, closed.get(), i);
+        const GEOSGeometry* piece = GEOSGetGeometryN_r(h, geometry, i);
         if (piece == nullptr || GEOSGeomTypeId_r(h, piece) != GEOS_POLYGON || GEOSisEmpty_r(h, piece) == 1) continue;
         GeoRing exterior = ring_of(geos, geos.check(GEOSGetExteriorRing_r(h, piece), "reading a piece"));
         const double area = ring_area(exterior);
@@ -224,6 +232,145 @@ JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
     return joined;
 }
 
+}  // namespace
+
+bool close_around_pole(GeoRing& ring, int turns) {
+    if (turns != 1 && turns != -1) return false;
+    const bool north = std::all_of(ring.begin(), ring.end(), [](const GeoPoint& p) { return p.lat >= 0; });
+    const bool south = std::all_of(ring.begin(), ring.end(), [](const GeoPoint& p) { return p.lat <= 0; });
+    if (north == south) return false;  // both sides of the equator, or on it all along
+    const double pole = north ? 90 : -90;
+
+    // Once round the globe, then along the edge at the pole back to the
+    // start: one turn of the band between the ring and the pole, laid out
+    // over a little more than 360 degrees. Its copies a turn apart, each
+    // cut to -180..180, fit together into the band within the map.
+    GeoRing band = ring;
+    const GeoPoint start = band.front();
+    const double end_lon = start.lon + 360.0 * turns;
+    band.push_back({end_lon, start.lat});
+    band.push_back({end_lon, pole});
+    band.push_back({start.lon, pole});
+    band.push_back(start);
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+    std::vector<GEOSGeometry*> cut;
+    struct Release {
+        GEOSContextHandle_t h;
+        std::vector<GEOSGeometry*>& geometries;
+        ~Release() {
+            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+        }
+    } release{h, cut};
+    const LongitudeRange range = longitude_range(band);
+    for (double turn = std::ceil((-180 - range.east) / 360); turn <= std::floor((180 - range.west) / 360); ++turn) {
+        GeoRing moved = band;
+        shift_longitudes(moved, 360 * turn);
+        const Geometry polygon = polygon_of(geos, moved);
+        if (!polygon) return false;
+        GEOSGeometry* piece = GEOSClipByRect_r(h, polygon.get(), -180, -90, 180, 90);
+        if (piece == nullptr) return false;
+        cut.push_back(piece);
+    }
+    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, cut.data(),
+                                                    static_cast<unsigned>(cut.size()));
+    cut.clear();  // the collection took them over, also when it failed
+    if (all == nullptr) return false;
+    const Geometry collection(all, GeometryDeleter{h});
+    // The copies' shared edges differ in the last bits (x + 360 - 720 is
+    // not x - 360): united on a grid of a ten-millionth of a degree.
+    const Geometry united(GEOSUnaryUnionPrec_r(h, collection.get(), 1e-7), GeometryDeleter{h});
+    if (!united) return false;
+    try {
+        JoinedOutline closed = largest_piece(geos, united.get());
+        if (closed.pieces != 1) return false;
+        ring = std::move(closed.ring);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    return true;
+}
+
+JoinedOutline mended_ring(const GeoRing& ring) {
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+    const Geometry polygon = polygon_of(geos, ring, 0, false);
+    if (!polygon) throw std::runtime_error("it encloses no area (fewer than three different points)");
+    if (GEOSisValid_r(h, polygon.get()) == 1) {
+        JoinedOutline same;
+        same.ring = ring;
+        if (ring.front().lon != ring.back().lon || ring.front().lat != ring.back().lat)
+            same.ring.push_back(ring.front());  // closed, as a joined ring is
+        same.pieces = 1;
+        same.kept_share = 1;
+        return same;
+    }
+    // Mending is costly on a coastline of hundreds of thousands of
+    // vertices; detail below what whole degrees show goes first.
+    const Geometry mended = polygon_of(geos, ring, kJoinDetail);
+    if (!mended) throw std::runtime_error("it encloses no area (its vertices lie on one line)");
+    try {
+        return largest_piece(geos, mended.get());
+    } catch (const std::runtime_error&) {
+        throw std::runtime_error("it encloses no area (its vertices lie on one line)");
+    }
+}
+
+JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance) {
+    // Detail finer than the join distance, or than what the whole-degree
+    // rounding can show, is smoothed away before the rings are grown: a
+    // country's coastline of millions of vertices would otherwise be grown
+    // and united vertex by vertex, at a cost of minutes and gigabytes.
+    const double tolerance = std::min(distance / 8, kJoinDetail);
+    GeosContext geos;
+    GEOSContextHandle_t h = geos.handle();
+
+    std::vector<GEOSGeometry*> simple;
+    struct Release {
+        GEOSContextHandle_t h;
+        std::vector<GEOSGeometry*>& geometries;
+        ~Release() {
+            for (GEOSGeometry* g : geometries) GEOSGeom_destroy_r(h, g);
+        }
+    } release{h, simple};
+    simple.reserve(rings.size());
+    const GeoRing* lone = nullptr;
+    for (const GeoRing& ring : rings) {
+        Geometry polygon = polygon_of(geos, ring, tolerance);
+        if (!polygon) continue;
+        lone = &ring;
+        simple.push_back(polygon.release());
+    }
+    if (simple.empty()) throw std::runtime_error("no ring of three or more different points to join");
+    // Nothing to join: the ring comes back as it was (mended when it crossed
+    // itself), not rounded off by growing and shrinking.
+    if (simple.size() == 1) return mended_ring(*lone);
+
+    // Each ring grown alone, then all united: GEOS unites them a cascade at
+    // a time, far cheaper than growing the thousands of overlapping rings of
+    // a coastline at once. Mitred corners: a closing with them gives back
+    // every corner wider than the join distance exactly, where round corners
+    // would cut them off.
+    for (GEOSGeometry*& geometry : simple) {
+        GEOSGeometry* grown = geos.check(GEOSBufferWithStyle_r(h, geometry, distance / 2, kQuarterSegments,
+                                                               GEOSBUF_CAP_ROUND, GEOSBUF_JOIN_ROUND, kMitreLimit),
+                                         "growing a ring");
+        GEOSGeom_destroy_r(h, geometry);
+        geometry = grown;
+    }
+    // The collection takes the grown rings over, also when it fails.
+    GEOSGeometry* all = GEOSGeom_createCollection_r(h, GEOS_GEOMETRYCOLLECTION, simple.data(),
+                                                    static_cast<unsigned>(simple.size()));
+    simple.clear();
+    const Geometry collection(geos.check(all, "collecting the rings"), GeometryDeleter{h});
+    const Geometry united(geos.check(GEOSUnaryUnion_r(h, collection.get()), "uniting the grown rings"),
+                          GeometryDeleter{h});
+    const Geometry closed(geos.check(GEOSBufferWithStyle_r(h, united.get(), -distance / 2, kQuarterSegments,
+                                                           GEOSBUF_CAP_ROUND, GEOSBUF_JOIN_MITRE, kMitreLimit),
+                                     "shrinking the union back"),
+                          GeometryDeleter{h});
+    return largest_piece(geos, closed.get());
+}
 int round_half_away(double value) {
     // std::round rounds halves away from zero; the cast is safe for degrees.
     return static_cast<int>(std::round(value));
@@ -264,14 +411,35 @@ std::vector<GridVertex> reduce_ring(const GeoRing& ring) {
                                    kept.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
-void orient_clockwise(std::vector<GridVertex>& outline) {
+namespace {
+
+long long twice_grid_area(const std::vector<GridVertex>& outline) {
     long long twice_area = 0;
     for (size_t i = 0; i < outline.size(); ++i) {
         const GridVertex& a = outline[i];
         const GridVertex& b = outline[(i + 1) % outline.size()];
         twice_area += static_cast<long long>(a.lon) * b.lat - static_cast<long long>(b.lon) * a.lat;
     }
-    if (twice_area > 0) std::reverse(outline.begin() + 1, outline.end());
+    return twice_area;
+}
+
+}  // namespace
+
+bool grid_area_is_zero(const std::vector<GridVertex>& outline) {
+    // Each vertex against the line through the first two different ones.
+    size_t second = 1;
+    while (second < outline.size() && outline[second] == outline[0]) ++second;
+    for (size_t i = second + 1; i < outline.size(); ++i) {
+        const long long cross =
+            static_cast<long long>(outline[second].lon - outline[0].lon) * (outline[i].lat - outline[0].lat) -
+            static_cast<long long>(outline[second].lat - outline[0].lat) * (outline[i].lon - outline[0].lon);
+        if (cross != 0) return false;
+    }
+    return true;
+}
+
+void orient_clockwise(std::vector<GridVertex>& outline) {
+    if (twice_grid_area(outline) > 0) std::reverse(outline.begin() + 1, outline.end());
 }
 
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline) {

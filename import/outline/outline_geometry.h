@@ -70,11 +70,40 @@ void shift_longitudes(GeoRing& ring, double degrees);
 // at 180 degrees, so come together before they are joined.
 void place_rings_together(std::vector<GeoRing>& rings);
 
+// How an outline is written: within -180..180, across 180 degrees in
+// 0..360, or in neither without a seam (it runs across 0 and 180 degrees
+// both, wider than either form holds).
+enum class Placement { within_180, across_180, too_wide };
+
 // Puts an outline into the form it is written in: within -180..180 when it
-// fits there after a shift by 360 degrees; otherwise it crosses 180 degrees
-// and stays in 0..360 (without the seam that -180..180 would cut into it),
-// and true is returned.
-bool place_outline(GeoRing& ring);
+// fits there after a shift by whole turns; otherwise, when it crosses 180
+// degrees, in 0..360 (without the seam that -180..180 would cut into it).
+// A ring too wide for either is shifted to start within -180..180.
+Placement place_outline(GeoRing& ring);
+
+// Takes a step of more than 180 degrees of longitude between consecutive
+// vertices as a crossing of 180 degrees, not a way round the globe: each
+// such step moves the rest of the ring by a whole turn, so that the ring is
+// continuous. Returns the turns by which the closing step, from the last
+// vertex back to the first, falls short: 0 for a ring that closes, +1 or -1
+// (or more) for one that runs around the globe, enclosing a pole.
+int unwrap_longitudes(GeoRing& ring);
+
+// A ring that runs once around the globe (`turns` from unwrap_longitudes)
+// with all its latitudes on one side of the equator, closed along the map's
+// edge at that side's pole into the ring within -180..180 that covers the
+// same area (a continent around a pole, drawn on a flat map). False, with
+// `ring` untouched, when it cannot be so closed: around more than once, or
+// latitudes on both sides, so that which pole it holds is unclear.
+bool close_around_pole(GeoRing& ring, int turns);
+
+// The ring made a valid polygon, closed (its last point repeats the first):
+// unchanged when it is one; when it crosses itself, mended (GEOS) into the
+// pieces it outlines, of which the largest is kept. Throws
+// std::runtime_error when nothing with an area is left (its vertices lie on
+// one line).
+struct JoinedOutline;
+JoinedOutline mended_ring(const GeoRing& ring);
 
 // --join: one outline of `rings` (longitudes in one frame, see
 // place_rings_together) in which rings lying within `distance` degrees of
@@ -90,6 +119,9 @@ struct JoinedOutline {
     double kept_share = 0;   // the kept piece's share of the pieces' area, 0..1
 };
 JoinedOutline join_rings(const std::vector<GeoRing>& rings, double distance);
+
+// True when `outline` encloses no area: its vertices lie on one line.
+bool grid_area_is_zero(const std::vector<GridVertex>& outline);
 
 // Number of different vertices in `outline`.
 size_t distinct_vertex_count(const std::vector<GridVertex>& outline);

@@ -5,6 +5,14 @@
 
 void OutlineFeature::offer_outer_ring(GeoRing&& ring) {
     ++polygon_count;
+    const int turns = unwrap_longitudes(ring);
+    if (turns != 0 && !close_around_pole(ring, turns) && unusable.empty())
+        unusable = "a ring runs " + std::string(turns == 1 || turns == -1 ? "once" : "more than once") +
+                   " around the globe, enclosing a pole, and cannot be closed along the map's edge (" +
+                   (turns == 1 || turns == -1 ? "its latitudes lie on both sides of the equator, so which pole it "
+                                                "holds is unclear"
+                                              : "it winds round more than once") +
+                   "); the viewer's flat map cannot draw it, so no outline is made of it";
     const double area = ring_area(ring);
     total_area += area;
     if (largest_ring.empty() || area > largest_area) {

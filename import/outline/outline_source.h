@@ -38,9 +38,14 @@ struct OutlineFeature {
     double total_area = 0;     // ring_area summed over every outer ring
     size_t polygon_count = 0;  // outer rings seen
     std::string geometry;      // the geometry's kind, e.g. "MultiPolygon", "Point", "null"
+    // Why the feature gives no outline, when one of its rings cannot be
+    // drawn on the viewer's flat map; empty when all is well.
+    std::string unusable;
 
-    // Takes an outer ring; the largest so far becomes largest_ring, the
-    // others go to other_rings.
+    // Takes an outer ring, made continuous across 180 degrees (see
+    // unwrap_longitudes) and, when it runs around a pole, closed along the
+    // map's edge or else noted in `unusable`; the largest so far becomes
+    // largest_ring, the others go to other_rings.
     void offer_outer_ring(GeoRing&& ring);
 };
 

@@ -401,6 +401,9 @@ class WithoutDisplayTest(unittest.TestCase):
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "out.avi")], 2, "must end in .gif, .mp4, .png"),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "sub") + "/"], 1, "does not exist"),
             ([OUTLINE, CATALOGUE, os.path.join(self.work, "none", "out.gif")], 1, "does not exist"),
+            # A path through a file (the outline is one) is not a folder.
+            ([OUTLINE, CATALOGUE, os.path.join(OUTLINE, "out.gif")], 1, "' is not a folder"),
+            ([OUTLINE, CATALOGUE, OUTLINE + "/"], 1, "' is not a folder"),
             (["--min-mag", "2", OUTLINE, CATALOGUE, gif], 2, "--min-mag must be 0 or"),
             (["--fps", "0", OUTLINE, CATALOGUE, gif], 2, "--fps must be"),
             (["--from", "2001-02-30", OUTLINE, CATALOGUE, gif], 2, "--from must be a date"),

@@ -1,9 +1,10 @@
 // Fuzz target: the GMT multisegment text reader on arbitrary bytes, then what
 // the outline mode does with its rings: the longitude frames, the joining of
 // islands (GEOS) and the reduction. Reading either succeeds or throws
-// OutlineError; kept rings lie within -180..360 / +-90, a placed outline
-// starts within -180..180 and only runs past 180 when it crosses it, and no
-// reduction keeps a repeat.
+// OutlineError; kept rings have latitudes within +-90, a placed outline
+// lies within -180..180, or within 0..360 when said to cross 180, or is
+// said too wide only when it fits neither, and no reduction keeps a repeat.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,10 +31,21 @@ void check_reduction(const GeoRing& ring) {
 
 void check_placed(GeoRing ring) {
     if (ring.empty()) return;
-    const bool crosses = place_outline(ring);
+    const Placement placement = place_outline(ring);
     const LongitudeRange range = longitude_range(ring);
-    if (range.west < -180 || range.west >= 180) fail("placed outline starts outside -180..180");
-    if (crosses != (range.east > 180)) fail("crossing 180 misreported");
+    // Whether a shift by whole turns puts the ring within lo..lo + 360.
+    const auto fits = [&range](double lo) {
+        const double shift = -360.0 * std::floor((range.west - lo) / 360.0);
+        return range.east + shift <= lo + 360;
+    };
+    if (placement == Placement::too_wide) {
+        if (fits(-180) || fits(0)) fail("a ring that fits one form called too wide");
+        return;
+    }
+    if (placement == Placement::within_180 && !(range.west >= -180 && range.east <= 180))
+        fail("an outline said to lie within -180..180 runs outside it");
+    if (placement == Placement::across_180 && !(range.west >= 0 && range.east > 180 && range.east <= 360))
+        fail("an outline said to cross 180 does not lie in 0..360 across it");
     check_reduction(ring);
 }
 
@@ -51,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (feature.largest_ring.empty()) continue;
         if (feature.largest_ring.size() < 3) fail("a ring of fewer than three points kept");
         for (const GeoPoint& p : feature.largest_ring)
-            if (!(p.lon >= -180 && p.lon <= 360 && p.lat >= -90 && p.lat <= 90)) fail("coordinate out of range kept");
+            if (!(std::isfinite(p.lon) && p.lat >= -90 && p.lat <= 90)) fail("coordinate out of range kept");
         rings.push_back(feature.largest_ring);
         check_placed(feature.largest_ring);
     }

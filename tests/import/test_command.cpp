@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@
 #include <CLI/CLI.hpp>
 
 #include "import/catalogue/catalogue_command.h"
+#include "import/event_sink.h"
+#include "tool/text_basics.h"
 #include "import_test_support.h"
 #include "tests/scratch_dir.h"
 #include "tool/output_file.h"
@@ -333,3 +336,77 @@ TEST_F(CommandTest, SignalRemovesTheTemporaryFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Peak memory in MB of one run of the importer that refuses its input
+// (exit 1); 255 for any other outcome.
+int refusal_peak_megabytes(const std::string& arguments) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const std::string command = std::string(SISMAP_IMPORT_BINARY) + " " + arguments + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        struct rusage usage;
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 1) ::_exit(255);
+        ::_exit(static_cast<int>(std::min(usage.ru_maxrss / 1024, 254L)));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+}  // namespace
+
+// Inputs without a line end or with one value of hundreds of megabytes are
+// refused after a bounded read: memory stays flat. CR-only line ends and
+// text after a GeoJSON document are named for what they are.
+TEST(CatalogueCommand, HugeLinesAndValuesAreRefusedInFlatMemory) {
+    ScratchDir scratch;
+    const off_t size = 400 << 20;
+    const std::pair<const char*, const char*> starts[] = {
+        {"line.csv", "time,latitude,longitude,mag,"},
+        {"value.geojson", R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"place":")"},
+    };
+    for (const auto& [name, start] : starts) {
+        const std::string path = scratch.write(name, start);
+        // The rest are bytes 'a' (a sparse run of zeros would not be read
+        // as text by every reader alike).
+        std::ofstream(path, std::ios::app) << std::string(static_cast<size_t>(size), 'a');
+        EXPECT_LT(refusal_peak_megabytes("catalogue " + path + " " + scratch.path("out.txt")), 150)
+            << name << ": peak MB (255: not refused)";
+        std::remove(path.c_str());
+    }
+    const std::pair<const char*, const char*> misleading[] = {
+        {"cr.csv", "time,latitude,longitude,mag\r2024-01-01T00:00:00Z,1,2,3\r"},
+        {"tail.geojson", R"({"type":"FeatureCollection","features":[]} x)"},
+    };
+    const char* says[] = {"its lines end in CR alone", "text after the end of the GeoJSON document"};
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string path = scratch.write(misleading[i].first, misleading[i].second);
+        std::string message;
+        try {
+            read_events_file(path, CatalogueFormat::guess, Selection(), nullptr);
+        } catch (const ImportError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(says[i]), std::string::npos) << message;
+    }
+}
+
+// Inputs that were refused for the wrong reason: a viewer's outline as a
+// catalogue, and a magnitude too small for a double, which is a number.
+TEST(CatalogueCommand, ViewersOutlineAndTinyMagnitudesAreToldForWhatTheyAre) {
+    std::string message;
+    try {
+        read_events_bytes("lat,lon\n34,-120\n36,-118\n33,-117\n", "region.txt", CatalogueFormat::guess, Selection(),
+                          nullptr);
+    } catch (const ImportError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("region.txt is a region outline in the viewer's layout"), std::string::npos) << message;
+    EXPECT_EQ(parse_decimal("1e-400"), 0.0);
+    EXPECT_EQ(parse_decimal("-1e-400"), 0.0);
+    EXPECT_FALSE(parse_decimal("1e400"));
+    EXPECT_EQ(parse_decimal("4.5"), 4.5);
+}

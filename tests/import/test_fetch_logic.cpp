@@ -85,6 +85,14 @@ TEST(FetchLogic, ServicesAndQueries) {
     EXPECT_EQ(find_service("EMSC", &error)->base_url, "https://www.seismicportal.eu/fdsnws/event/1");
     for (const char* bad : {"https:///fdsnws/event/1", "https://example.org/fdsnws/event/1?x=1/fdsnws/event/1"})
         EXPECT_FALSE(find_service(bad, &error)) << bad;
+    // A port left empty, 0 or past 65535 is the command line's fault, not
+    // a failed fetch.
+    for (const char* port : {"", "0", "99999"}) {
+        error.clear();
+        EXPECT_FALSE(find_service(std::string("http://127.0.0.1:") + port + "/fdsnws/event/1", &error)) << port;
+        EXPECT_NE(error.find("the port of"), std::string::npos) << error;
+    }
+    EXPECT_EQ(find_service("http://[::1]:8080/fdsnws/event/1", &error)->base_url, "http://[::1]:8080/fdsnws/event/1");
 
     // A fraction of a second widens the slice to whole seconds; no exponents
     // in numbers (a "+" would read as a blank).

@@ -95,19 +95,19 @@ TEST_F(OutlineCommand, SingleFeatureIsTakenAndStandardOutputWorks) {
 std::string week(const std::string& name) { return std::string(IMPORT_TEST_DATA) + "/" + name; }
 
 TEST_F(OutlineCommand, BoxAroundAWeeksCatalogueInEveryLayout) {
-    // The week's events reach from 15.5 S to 61.295 N and from 172.9 W to
-    // 179.9999 E; the quarry blast of the CSV is not an earthquake and lies
-    // inside anyway.
+    // The week's events reach from 15.5 S to 61.295 N, and from 178 E
+    // across 180 degrees to 116 W (244 in 0..360), their narrowest span; the
+    // quarry blast of the CSV is not an earthquake and lies inside anyway.
     for (const char* name : {"week.csv", "week.txt", "week.geojson", "week.xml"}) {
         SCOPED_TRACE(name);
         OutlineRequest request;
         request.box = week(name);
         request.output = output_;
         ASSERT_EQ(outline(request).status, 0);
-        EXPECT_EQ(read_file(output_), "lat,lon\n-16,-173\n62,-173\n62,180\n-16,180\n");
+        EXPECT_EQ(read_file(output_), "lat,lon\n-16,178\n62,178\n62,244\n-16,244\n");
         request.margin = 2;
         ASSERT_EQ(outline(request).status, 0);
-        EXPECT_EQ(read_file(output_), "lat,lon\n-18,-175\n64,-175\n64,180\n-18,180\n");
+        EXPECT_EQ(read_file(output_), "lat,lon\n-18,176\n64,176\n64,246\n-18,246\n");
     }
 }
 
@@ -239,7 +239,7 @@ TEST_F(OutlineCommand, BinaryExitCodes) {
     EXPECT_EQ(run_binary("--index x " + states_ + out), 2);
     EXPECT_EQ(run_binary(states_), 2);
     EXPECT_EQ(run_binary("--box " + week("week.csv") + out), 0);
-    EXPECT_EQ(read_file(output_), "lat,lon\n-16,-173\n62,-173\n62,180\n-16,180\n");
+    EXPECT_EQ(read_file(output_), "lat,lon\n-16,178\n62,178\n62,244\n-16,244\n");
     // GeoJSON from standard input to standard output.
     EXPECT_EQ(run_binary("--where NAME=Kansas - -", "<" + states_ + " >" + output_ + " 2>/dev/null"), 0);
     EXPECT_EQ(read_file(output_), "lat,lon\n40,-102\n40,-99\n40,-95\n39,-95\n37,-95\n37,-99\n37,-102\n39,-102\n");

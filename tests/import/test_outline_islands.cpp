@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
+
+#include <unistd.h>
 
 #include "import/downloads/download_reader.h"
 #include "import/layout_sniff.h"
@@ -335,6 +339,144 @@ TEST_F(Islands, BinaryReadsGmtTextFromStandardInput) {
         const int status = std::system(run.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
     }
+}
+
+
+// Rings as a hostile file gives them: across 180 degrees by a jump, around
+// a pole, wider than either longitude form, on one line, crossing
+// themselves. What is written must agree with what is said.
+TEST_F(Islands, RingsAcross180AroundAPoleAndOutOfShape) {
+    struct Case {
+        const char* name;
+        std::string text;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        // A jump from 170 to -170 is a crossing of 180, not a 340-degree band.
+        {"jump.txt", ">\n170 -10\n-170 -10\n-170 10\n170 10\n", 0, "crosses 180 degrees (it runs from 170.0 to 190.0"},
+        {"jump.geojson", R"({"type":"Polygon","coordinates":[[[170,-10],[-170,-10],[-170,10],[170,10],[170,-10]]]})",
+         0, "crosses 180 degrees (it runs from 170.0 to 190.0"},
+        // Once around the north pole at low latitudes: closed along the
+        // map's top edge, within -180..180 and so said nothing of 180.
+        {"pole.txt", ">\n180.9\t1\n-9\t1\n3\t9\n", 0, "outline of"},
+        // Around the globe on both sides of the equator: which pole?
+        {"equator.txt", ">\n0 -5\n120 5\n240 -5\n", 1, "runs once around the globe, enclosing a pole"},
+        {"wide.geojson",
+         R"({"type":"Polygon","coordinates":[[[-10,0],[90,0],[190,0],[190,10],[90,10],[-10,10],[-10,0]]]})", 1,
+         "across both 0 and 180"},
+        {"line.geojson", R"({"type":"Polygon","coordinates":[[[0,0],[10,0],[20,0],[0,0]]]})", 1,
+         "it encloses no area"},
+        {"bowtie.geojson", R"({"type":"Polygon","coordinates":[[[0,0],[10,10],[10,0],[0,10],[0,0]]]})", 0,
+         "crosses itself; mended, it falls into 2 pieces"},
+    };
+    for (const Case& c : cases) {
+        std::remove(output_.c_str());
+        const Outcome result = outline(from(scratch_.write(c.name, c.text)));
+        EXPECT_EQ(result.status, c.status) << c.name << ": " << result.message;
+        EXPECT_NE(result.message.find(c.says), std::string::npos) << c.name << ": " << result.message;
+        if (result.status != 0) {
+            EXPECT_NE(::access(output_.c_str(), F_OK), 0) << c.name;
+            continue;
+        }
+        const Bounds b = bounds_of(result.outline);
+        const bool said_crossing = result.message.find("crosses 180") != std::string::npos;
+        if (said_crossing) {
+            EXPECT_TRUE(b.west >= 0 && b.east > 180 && b.east <= 360) << c.name;
+        } else {
+            EXPECT_TRUE(b.west >= -180 && b.east <= 180) << c.name;
+        }
+    }
+    const Outcome jump = outline(from(scratch_.path("jump.txt")));
+    EXPECT_EQ(bounds_of(jump.outline).west, 170);
+    EXPECT_EQ(bounds_of(jump.outline).east, 190);
+    const Outcome pole = outline(from(scratch_.path("pole.txt")));
+    const Bounds band = bounds_of(pole.outline);
+    EXPECT_EQ(band.west, -180);
+    EXPECT_EQ(band.east, 180);
+    EXPECT_EQ(band.north, 90);
+    EXPECT_TRUE(inside(pole.outline, 45.0, 100.0));
+    EXPECT_EQ(outline(from(scratch_.path("bowtie.geojson"))).outline.size(), 3u);
+}
+
+TEST_F(Islands, NothingToJoinLeavesTheRingAsItWas) {
+    const std::string square =
+        scratch_.write("square.geojson", R"({"type":"Polygon","coordinates":[[[0,0],[10,0],[10,10],[0,10],[0,0]]]})");
+    for (const double join : {0.5, 90.0, 360.0}) {
+        OutlineRequest request = from(square);
+        request.join = join;
+        const Outcome result = outline(request);
+        ASSERT_EQ(result.status, 0) << result.message;
+        const Bounds b = bounds_of(result.outline);
+        EXPECT_EQ(result.outline.size(), 4u) << join;
+        EXPECT_TRUE(b.south == 0 && b.north == 10 && b.west == 0 && b.east == 10) << join;
+    }
+}
+
+// A coastline of the size `gmt coast -EUS -M` writes: one ring of 400,000
+// vertices that touches itself (as real coasts do, so the engine must mend
+// it) and 3,000 islets along it. Joining it must take seconds, not minutes.
+TEST_F(Islands, JoiningALargeCoastlineStaysQuick) {
+    std::string text = ">\n";
+    const int n = 400000;
+    char line[64];
+    for (int i = 0; i < n; ++i) {
+        const double t = 2 * 3.14159265358979 * i / n;
+        const double r = 20 + 0.3 * std::sin(i * 0.7) + 0.2 * std::sin(i * 0.013);
+        std::snprintf(line, sizeof line, "%.5f %.5f\n", -100 + r * std::cos(t), 40 + 0.6 * r * std::sin(t));
+        text += line;
+        if (i == n / 2) text += "-120.1 40.0\n-119.9 40.0\n";  // a pinch where the ring touches itself
+    }
+    for (int k = 0; k < 3000; ++k) {
+        const double t = 2 * 3.14159265358979 * k / 3000;
+        const double x = -100 + 20.5 * std::cos(t), y = 40 + 12.3 * std::sin(t);
+        std::snprintf(line, sizeof line, ">\n%.4f %.4f\n%.4f %.4f\n%.4f %.4f\n", x, y, x + 0.02, y, x, y + 0.02);
+        text += line;
+    }
+    OutlineRequest request = from(scratch_.write("coast.txt", text));
+    request.join = 1.5;
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome coast = outline(request);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(coast.status, 0) << coast.message;
+    EXPECT_LT(seconds, 20.0);
+    const Bounds b = bounds_of(coast.outline);
+    EXPECT_TRUE(b.west <= -120 && b.east >= -80 && b.south <= 28 && b.north >= 52) << coast.message;
+}
+
+TEST_F(Islands, BoxAroundEventsEitherSideOf180) {
+    const std::string catalogue = scratch_.write(
+        "pacific.txt",
+        "#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|ContributorID|MagType|Magnitude|"
+        "MagAuthor|EventLocationName|EventType\n"
+        "a|2024-03-01T01:00:00|-17.5|178.2|10|us|us|us|a|mb|4.6|us|Fiji|earthquake\n"
+        "b|2024-03-01T02:00:00|-18.5|-178.3|10|us|us|us|b|mb|4.4|us|Fiji|earthquake\n");
+    OutlineRequest request;
+    request.box = catalogue;
+    const Outcome box = outline(request);
+    ASSERT_EQ(box.status, 0) << box.message;
+    EXPECT_NE(box.message.find("box crosses 180 degrees (it runs from 178.2 to 181.7 east), so it is written in "
+                               "longitudes 0..360"),
+              std::string::npos)
+        << box.message;
+    EXPECT_EQ(read_file(output_), "lat,lon\n-19,178\n-17,178\n-17,182\n-19,182\n");
+}
+
+
+// The box around the catalogue the importer just wrote: the viewer's own
+// layout, also in 0..360, selected by the same options.
+TEST_F(Islands, BoxAroundTheViewersOwnCatalogue) {
+    OutlineRequest request;
+    request.box = scratch_.write("week.txt",
+                                 "year,month,day,time,latitude,longitude,magnitude\n"
+                                 "2024,03,01,010000.00,-17.5000,178.2000,4.60\n"
+                                 "2024,03,01,020000.00,-18.5000,181.7000,4.40\n"
+                                 "2024,03,01,030000.00,-30.5000,183.0000,2.00\n"
+                                 "2024,03,01,030000.00,-30.5000,183.0000,2.00\n");
+    request.selection.min_magnitude = 3;
+    const Outcome box = outline(request);
+    ASSERT_EQ(box.status, 0) << box.message;
+    EXPECT_EQ(read_file(output_), "lat,lon\n-19,178\n-17,178\n-17,182\n-19,182\n");
 }
 
 }  // namespace

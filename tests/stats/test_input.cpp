@@ -27,4 +27,21 @@ TEST(Input, RawDownloadRefusedWithTheImportCommand) {
     EXPECT_NE(::access(figure.c_str(), F_OK), 0);
 }
 
+// A catalogue whose entries the viewer's reader all drops says how many
+// and why, rather than that there is none.
+TEST(Input, EntriesAllDroppedAreCountedWithTheReason) {
+    ScratchDir scratch;
+    const std::string catalogue = scratch.write("zero.txt",
+                                                "year,month,day,time,latitude,longitude,magnitude\n"
+                                                "2024,01,01,000000.00,35.0,-117.0,0.00\n"
+                                                "2024,01,02,000000.00,35.0,-117.0,-1.00\n"
+                                                "2024,01,03,000000.00,35.0,-117.0,0\n");
+    const StatsRun run = run_stats(scratch, {catalogue});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(catalogue + ": no event in the catalogue: all 3 entries were dropped, as the viewer "
+                                       "drops them: an entry needs seven fields and a magnitude above 0"),
+              std::string::npos)
+        << run.err;
+}
+
 }  // namespace

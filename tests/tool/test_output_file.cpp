@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -52,6 +54,68 @@ TEST(OutputFile, FailureOrAbandonLeavesTheTargetAsItWas) {
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
     EXPECT_FALSE(out.open(dir.path(), &error));
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
+}
+
+// Targets that are not plain files: a link stays a link and its file is
+// replaced; a FIFO's reader gets the bytes; a full device fails with its
+// error, also for writers that write by name. Nothing is left beside them.
+TEST(OutputFile, LinksAreFollowedDevicesAndFifosWrittenThrough) {
+    ScratchDir dir;
+    const std::string real = dir.write("real.txt", "old");
+    const std::string link = dir.path() + "/link.txt";
+    ASSERT_EQ(::symlink("real.txt", link.c_str()), 0);
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(out.open(link, &error)) << error;
+    out.write("new");
+    ASSERT_TRUE(out.commit(&error)) << error;
+    struct stat info;
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(read_file(real), "new");
+    EXPECT_EQ(file_names_in(dir.path()), (std::vector<std::string>{"link.txt", "real.txt"}));
+
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool by_name : {false, true}) {
+        const pid_t reader = ::fork();
+        ASSERT_GE(reader, 0);
+        if (reader == 0) {
+            std::ifstream in(fifo);
+            std::ostringstream got;
+            got << in.rdbuf();
+            ::_exit(got.str() == "through the pipe" ? 0 : 1);
+        }
+        ASSERT_TRUE(out.open(fifo, &error, by_name)) << error;
+        if (by_name) {
+            std::ofstream(out.temp_path()) << "through the pipe";
+        } else {
+            out.write("through the pipe");
+        }
+        ASSERT_TRUE(out.commit(&error)) << error;
+        int status = 0;
+        ASSERT_EQ(::waitpid(reader, &status, 0), reader);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "by name: " << by_name;
+        ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    }
+
+    // /dev/full through a link, so that a failure cannot touch the device.
+    const std::string full = dir.path() + "/full";
+    ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
+    for (const bool by_name : {false, true}) {
+        ASSERT_TRUE(out.open(full, &error, by_name)) << error;
+        if (by_name) {
+            std::ofstream(out.temp_path()) << "bytes";
+        } else {
+            out.write("bytes");
+        }
+        EXPECT_FALSE(out.commit(&error));
+        EXPECT_NE(error.find(std::strerror(ENOSPC)), std::string::npos) << error;
+        ASSERT_EQ(::lstat(full.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+    }
+    EXPECT_EQ(file_names_in(dir.path()), (std::vector<std::string>{"fifo", "full", "link.txt", "real.txt"}));
 }
 
 TEST(OutputFile, SameFileIsTheSameInodeNeverAStandardStream) {

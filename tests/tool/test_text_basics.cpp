@@ -15,9 +15,11 @@ TEST(TextBasics, DecimalsAsTheLayoutsWriteThem) {
     EXPECT_EQ(parse_decimal("-0.25"), -0.25);
     EXPECT_EQ(parse_decimal("1.5e2"), 150.0);
     EXPECT_EQ(parse_decimal("\t7\r\n"), 7.0);
+    EXPECT_EQ(parse_decimal("1e-400"), 0.0);  // too small for a double, but a number
+
     // Never a sign twice, a sign alone, words, or more after the number.
     for (const char* bad : {"", " ", "+", "-", "++1", "+-1", "-+1", "--1", "1,5", "12a", "nan", "inf", "-inf",
-                            "0x10", "1e400", ". 5"})
+                            "0x10", "1e400", "-1e400", ". 5"})
         EXPECT_FALSE(parse_decimal(bad).has_value()) << '"' << bad << '"';
 }
 
