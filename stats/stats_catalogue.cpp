@@ -37,7 +37,7 @@ bool same_event(const QuakeRecord& a, const QuakeRecord& b) {
 // place, without a copy; anything else (a pipe) is read piece by piece, its
 // start looked at first and then served again to the reader.
 bool read_records(const std::string& path, std::string* head, std::vector<QuakeRecord>* records,
-                  std::string* error) {
+                  std::vector<float>* depths, std::string* error) {
     InputSource source;
     if (!source.open(path, false)) {
         *error = source.failure_text(path);
@@ -46,10 +46,10 @@ bool read_records(const std::string& path, std::string* head, std::vector<QuakeR
     std::string_view bytes;
     if (source.map_whole(&bytes)) {
         head->assign(bytes.substr(0, DataLoader::kCatalogueHeadBytes));
-        read_catalogue_text(bytes, *records);
+        read_catalogue_text(bytes, *records, depths);
     } else {
         head->assign(source.head(DataLoader::kCatalogueHeadBytes));
-        read_catalogue_file(source, *records);
+        read_catalogue_file(source, *records, depths);
     }
     if (source.failure() == InputSource::Failure::read_error) {
         *error = source.failure_text(path);
@@ -71,7 +71,9 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
                        std::string* error) {
     std::string head;
     std::vector<QuakeRecord> records;
-    if (!read_records(path, &head, &records, error)) return false;
+    // Depths are read only for a depth selection, one per record.
+    std::vector<float> depths;
+    if (!read_records(path, &head, &records, selection.depth ? &depths : nullptr, error)) return false;
 
     *error = catalogue_layout_hint(path.c_str(), head, records);
     if (!error->empty()) return false;
@@ -89,6 +91,12 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
     const auto from = order_key(has_from ? civil_time(*selection.from_us) : CivilTime{});
     const auto to = order_key(has_to ? civil_time(*selection.to_us) : CivilTime{});
 
+    // The depth range at float precision too, as depths are read.
+    const bool by_depth = selection.depth.has_value();
+    const DepthRange depth = by_depth ? DepthRange{static_cast<float>(selection.depth->min_km),
+                                                   static_cast<float>(selection.depth->max_km)}
+                                      : DepthRange{};
+    events->without_depth = 0;
     events->magnitudes.clear();
     events->times.clear();
     events->latitudes.clear();
@@ -99,11 +107,19 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
         events->latitudes.reserve(records.size());
         events->longitudes.reserve(records.size());
     }
-    for (const QuakeRecord& record : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const QuakeRecord& record = records[i];
         if (record.magnitude < min_magnitude) continue;
         if (region && !region->contains(record.latitude, record.longitude)) continue;
         const CivilTime when = civil_time_of(record);
         if ((has_from && order_key(when) < from) || (has_to && !(order_key(when) < to))) continue;
+        if (by_depth) {
+            if (std::isnan(depths[i])) {
+                ++events->without_depth;
+                continue;
+            }
+            if (!depth.contains(depths[i])) continue;
+        }
         if (events->magnitudes.empty() || order_key(when) < order_key(events->first)) events->first = when;
         if (events->magnitudes.empty() || order_key(events->last) < order_key(when)) events->last = when;
         events->magnitudes.push_back(record.magnitude);
@@ -115,6 +131,8 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
     }
     if (events->magnitudes.empty()) {
         *error = path + ": no event " + (records.empty() ? "in the catalogue" : "is selected");
+        if (events->without_depth > 0)
+            *error += " (" + std::to_string(events->without_depth) + " without a depth, dropped by --depth)";
         return false;
     }
     return true;
