@@ -659,6 +659,15 @@ class RealTimeAndFitTest(unittest.TestCase):
         self.assertIn("down to 450 km", summary)
         _, _, summary = self.section_still(outline, drawn, ["--section", "0,0,0,10"], "shallower.png")
         self.assertIn("down to 350 km", summary)
+        # --depth leaves events out of the map and the section alike, and
+        # says how many had no depth.
+        frame, (left, top, right, bottom), summary = self.section_still(
+            outline, drawn + hidden, ["--section", "0,0,0,10", "--width", repr(edge), "--depth-max", "400",
+                                      "--depth", "150,320"], "selected.png")
+        self.assertIn("--depth left out 2 events without a depth and 6 events outside its range", summary)
+        for lat, lon, depth, _ in drawn:
+            with self.subTest(selected=(lat, lon, depth)):
+                self.assertEqual(has_mark_at(frame, *place(lon, depth)), 150 <= depth <= 320)
 
     def test_a_section_across_180_degrees_on_an_outline_in_0_to_360(self):
         outline = write_lines(os.path.join(self.work, "box.txt"), ["lat,lon", "-30,170", "-10,170", "-10,190", "-30,190"])
