@@ -85,7 +85,10 @@ Timing run_recorder(const std::string& recorder, const std::vector<std::string>&
             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     std::ifstream in(log);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(text.c_str(), "sismap-record: %ld frames", &t.frames) != 1) {
+    // The frame count's line is the last; others (a section's counts) may come first.
+    const size_t last_line = text.rfind("sismap-record: ", text.empty() ? 0 : text.size() - 1);
+    const char* counted = last_line == std::string::npos ? "" : text.c_str() + last_line;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(counted, "sismap-record: %ld frames", &t.frames) != 1) {
         std::fprintf(stderr, "sismap-record failed:\n%s\n", text.c_str());
         std::exit(1);
     }
