@@ -38,6 +38,10 @@ bool load_viewer_state(const char* landscape_path, const char* quake_path, const
     } else {
         report_catalogue_layout_hint(quake_path, loader.catalogue_head(), viewer.catalogue);
     }
+    if (settings.select && viewer.quake_count > 0) {
+        if (!settings.select(viewer.catalogue)) return false;
+        viewer.quake_count = static_cast<int32_t>(viewer.catalogue.size());
+    }
     if (viewer.quake_count == 0) {
         std::string text = std::string("No earthquake entries in the file named \"") + quake_path + "\"";
         console_write(text.c_str(), 2);

@@ -2,7 +2,11 @@
 // loading both files into the ViewerState, the window and the camera.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "data/records.h"
 
 // How load_viewer_state reports.
 struct LoadSettings {
@@ -11,6 +15,10 @@ struct LoadSettings {
     // here instead of written, and loading stops there with false (the
     // recorder refuses such a catalogue).
     std::string* layout_hint = nullptr;
+    // When set, called on the catalogue as read, before the window is
+    // placed on it, to leave entries out (the recorder's --depth); false
+    // stops loading.
+    std::function<bool(std::vector<QuakeRecord>&)> select;
 };
 
 // Loads both files into the ViewerState and sets it as the user first sees

@@ -21,11 +21,14 @@ std::string import_summary(const ImportCounts& counts, const std::string& source
     // Repeats only happen where answers to queries meet; a file has none.
     const std::string repeated =
         counts.repeated == 0 ? std::string() : std::to_string(counts.repeated) + " repeated where answers meet, ";
+    const std::string depth = counts.by_depth ? std::to_string(counts.no_depth) + " without a depth, " +
+                                                    std::to_string(counts.outside_depth) + " outside --depth, "
+                                              : std::string();
     return "sismap-import: read " + std::to_string(counts.read) + " events (" + source + "), kept " +
            std::to_string(counts.kept) + "; dropped " + repeated + std::to_string(counts.not_earthquake) +
            " not earthquakes, " + std::to_string(counts.no_magnitude) + " without a magnitude above 0, " +
            std::to_string(counts.below_min_magnitude) + " below --min-mag, " + std::to_string(counts.outside_time) +
-           " outside --from/--to, " + std::to_string(counts.outside_region) + " outside --region, " +
+           " outside --from/--to, " + std::to_string(counts.outside_region) + " outside --region, " + depth +
            std::to_string(counts.bad) + " bad rows skipped";
 }
 
@@ -93,6 +96,8 @@ std::string no_event_kept_reason(const ImportCounts& counts) {
         {counts.below_min_magnitude, " are below --min-mag", " is below --min-mag"},
         {counts.outside_time, " lie outside --from/--to", " lies outside --from/--to"},
         {counts.outside_region, " lie outside --region", " lies outside --region"},
+        {counts.no_depth, " have no depth (--depth drops them)", " has no depth (--depth drops it)"},
+        {counts.outside_depth, " lie outside --depth", " lies outside --depth"},
         {counts.bad, " are bad rows, skipped", " is a bad row, skipped"},
     };
     causes.erase(std::remove_if(causes.begin(), causes.end(), [](const Cause& c) { return c.count == 0; }),

@@ -35,6 +35,10 @@ const char* EventSink::offer(const RawEvent& event) {
         ++counts_.outside_time;
     } else if (selection_.region && !selection_.region->contains(event.latitude, event.longitude)) {
         ++counts_.outside_region;
+    } else if (selection_.depth && !event.depth_km) {
+        ++counts_.no_depth;
+    } else if (selection_.depth && !selection_.depth->contains(*event.depth_km)) {
+        ++counts_.outside_depth;
     } else {
         ++counts_.kept;
         const double longitude = selection_.longitudes == LongitudeForm::east_360 && event.longitude < 0.0

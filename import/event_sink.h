@@ -29,7 +29,9 @@ class EventSink {
 public:
     EventSink(const Selection& selection, ImportCounts& counts, std::vector<QuakeEvent>& events,
               const ReadProgress* progress = nullptr)
-        : selection_(selection), counts_(counts), events_(events), progress_(progress) {}
+        : selection_(selection), counts_(counts), events_(events), progress_(progress) {
+        if (selection.depth) counts_.by_depth = true;
+    }
 
     // Counts one event met in the input (bad ones included).
     void count_read() {

@@ -32,6 +32,9 @@ struct ImportCounts {
     uint64_t below_min_magnitude = 0;
     uint64_t outside_time = 0;
     uint64_t outside_region = 0;
+    uint64_t no_depth = 0;        // no depth, with --depth
+    uint64_t outside_depth = 0;
+    bool by_depth = false;        // a depth selection was applied (the summary names it)
     uint64_t bad = 0;  // skipped with --skip-bad
     uint64_t repeated = 0;  // met before in an earlier answer (fetch mode)
 
@@ -45,6 +48,9 @@ struct ImportCounts {
         below_min_magnitude += other.below_min_magnitude;
         outside_time += other.outside_time;
         outside_region += other.outside_region;
+        no_depth += other.no_depth;
+        outside_depth += other.outside_depth;
+        by_depth = by_depth || other.by_depth;
         bad += other.bad;
         repeated += other.repeated;
         return *this;

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,6 +21,7 @@
 #include "record/real_time.h"
 #include "record/record_options.h"
 #include "record/recording.h"
+#include "record/section_panel.h"
 #include "data/catalogue_reader.h"
 #include "tool/input_source.h"
 #include "view/scene.h"
@@ -75,9 +77,9 @@ void keep_legend_in_frame(RealTimeFrames& real_time, FrameSequence& sequence) {
     if (right > kWindowSize - kEdgeRoom) set_legend_dates_shift(kWindowSize - kEdgeRoom - right);
 }
 
-// --colour depth: the catalogue's depths, one per entry the viewer kept,
-// read again with the depth-aware reader.
-bool read_depths(const std::string& path, std::vector<float>* depths, std::string* error) {
+// --colour depth, --depth and --section: the catalogue's depths, one per
+// entry the viewer kept, read again with the depth-aware reader.
+bool read_depths(const std::string& path, size_t entries, std::vector<float>* depths, std::string* error) {
     InputSource file;
     std::vector<QuakeRecord> records;
     if (!file.open(path, false)) {
@@ -85,11 +87,43 @@ bool read_depths(const std::string& path, std::vector<float>* depths, std::strin
         return false;
     }
     read_catalogue_file(file, records, depths);
-    if (records.size() != viewer.catalogue.size() || depths->size() != records.size()) {
+    if (records.size() != entries || depths->size() != records.size()) {
         *error = "'" + path + "' changed while it was read";
         return false;
     }
     return true;
+}
+
+// What --depth left out, for the summary.
+struct DepthDropped {
+    uint64_t without_depth = 0;
+    uint64_t outside = 0;
+};
+
+// Keeps the entries within `range`, and their depths with them.
+DepthDropped select_by_depth(const DepthRange& range, std::vector<QuakeRecord>* catalogue,
+                             std::vector<float>* depths) {
+    DepthDropped dropped;
+    size_t kept = 0;
+    for (size_t i = 0; i < catalogue->size(); ++i) {
+        const float depth = (*depths)[i];
+        if (std::isnan(depth)) {
+            ++dropped.without_depth;
+        } else if (!range.contains(depth)) {
+            ++dropped.outside;
+        } else {
+            (*catalogue)[kept] = (*catalogue)[i];
+            (*depths)[kept] = depth;
+            ++kept;
+        }
+    }
+    catalogue->resize(kept);
+    depths->resize(kept);
+    return dropped;
+}
+
+std::string count_text(uint64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 int record_still(const RecordOptions& options, const DrawFrame& draw) {
@@ -138,10 +172,35 @@ int main(int argc, char** argv) {
     load.quiet = options.quiet;
     std::string layout_hint;
     load.layout_hint = &layout_hint;
+    std::vector<float> depths;
+    DepthDropped dropped;
+    const bool needs_depths =
+        options.depth || options.section || (options.map_mode && options.colouring == Colouring::Depth);
+    if (needs_depths) {
+        load.select = [&](std::vector<QuakeRecord>& catalogue) {
+            if (!read_depths(options.quake_path, catalogue.size(), &depths, &error)) {
+                report_failure(error);
+                return false;
+            }
+            if (!options.depth) return true;
+            dropped = select_by_depth(*options.depth, &catalogue, &depths);
+            if (catalogue.empty()) {
+                report_failure("no event of '" + options.quake_path + "' is drawn: of its " +
+                               count_text(dropped.without_depth + dropped.outside, "event", "events") + ", " +
+                               std::to_string(dropped.outside) + " lie outside --depth and " +
+                               std::to_string(dropped.without_depth) + " have no depth");
+                return false;
+            }
+            return true;
+        };
+    }
     const bool loaded = load_viewer_state(options.landscape_path.c_str(), options.quake_path.c_str(), load);
     if (!layout_hint.empty()) return report_failure(layout_hint);
     if (!loaded) return kExitFailed;
-    std::vector<float> depths;
+    if (options.depth && !options.quiet)
+        std::fprintf(stderr, "sismap-record: --depth left out %s and %s\n",
+                     count_text(dropped.without_depth, "event without a depth", "events without a depth").c_str(),
+                     count_text(dropped.outside, "event outside its range", "events outside its range").c_str());
     MapSetup map;
     map.start_pan_x = viewer.pan_x;
     map.start_pan_y = viewer.pan_y;
@@ -152,8 +211,6 @@ int main(int argc, char** argv) {
         map.colouring = options.colouring;
         map.depth_bounds = options.depth_bounds;
         if (!read_coasts(options.coasts, viewer.min_x, viewer.max_x, &map.coasts, &error)) return report_failure(error);
-        if (options.colouring == Colouring::Depth && !read_depths(options.quake_path, &depths, &error))
-            return report_failure(error);
     }
 
     FramePlan plan;
@@ -170,6 +227,23 @@ int main(int argc, char** argv) {
         sequence.go_to(0);
     }
     map.depths = &depths;
+    // After the plan, which puts the catalogue in time order.
+    if (options.section) {
+        map.section = SectionProfile::between(options.section_a, options.section_b, &error);
+        if (!map.section) return report_failure(error);  // judged with the command line already
+        map.section_width_km = options.section_width_km;
+        map.section_places = place_in_section(*map.section, viewer.catalogue, depths, options.section_width_km,
+                                              options.section_depth_max);
+        const SectionPlaces& places = map.section_places;
+        if (!options.quiet)
+            std::fprintf(stderr,
+                         "sismap-record: section %.0f km long, %g km either side, down to %g km: %s in the "
+                         "swath; not drawn there: %s, %s\n",
+                         places.length_km, options.section_width_km, places.depth_max_km,
+                         count_text(places.in_swath, "event", "events").c_str(),
+                         count_text(places.without_depth, "without a depth", "without a depth").c_str(),
+                         count_text(places.too_deep, "deeper than the section", "deeper than the section").c_str());
+    }
 
     // Always a private server, never the user's display: the same software
     // renderer, screen and visual on every machine, no window manager, and

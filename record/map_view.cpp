@@ -26,6 +26,24 @@ std::vector<KeyBox> boxes;  // sizes of the band's boxes
 BandLayout band;            // and where they go
 double cap = 11.0;
 GLuint map_lines = 0;  // display list of the outline or the coasts
+int map_bottom = 0;    // the map part's lowest pixel row: above the band and the section panel
+
+// The section panel's plot rectangle in whole pixels (edges' pixel rows and
+// columns, y up), its ticks and their labels; empty without --section.
+struct Panel {
+    int left = 0;
+    int right = 0;
+    int bottom = 0;
+    int top = 0;
+    int line = 1;  // width of the rectangle's and ticks' lines
+    double tick = 0.0;
+    std::vector<double> distance_ticks;
+    std::vector<double> depth_ticks;
+};
+Panel panel;
+GLuint section_lines = 0;  // display list of the profile and the swath's edges on the map
+
+constexpr float kProfileColour[3] = {0.35f, 0.85f, 1.0f};  // the profile on the map, apart from white coasts
 
 // The band's boxes, in order.
 enum Box { kThreshold, kDates, kSizeKey, kColourKey, kBoxCount };
@@ -115,7 +133,7 @@ void to_pixel(const ViewTransform& view, float x, float y, double* px, double* p
     const double sx = (static_cast<double>(x) - view.centre_x) * view.zoom + view.offset_x;
     const double sy = (static_cast<double>(y) - view.centre_y) * view.zoom + view.offset_y;
     *px = (sx - world.left) / (world.right - world.left) * setup.width;
-    *py = band.height + (sy - world.bottom) / (world.top - world.bottom) * (setup.height - band.height);
+    *py = map_bottom + (sy - world.bottom) / (world.top - world.bottom) * (setup.height - map_bottom);
 }
 
 // A plus of half-size h centred on pixel (i, j), in pixel coordinates, as
@@ -182,6 +200,16 @@ void pixel_camera() {
     glLoadIdentity();
 }
 
+// The map part: world units through an orthographic camera.
+void world_camera() {
+    glViewport(0, map_bottom, setup.width, setup.height - map_bottom);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(world.left, world.right, world.bottom, world.top, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
 Rgb mark_colour(int32_t i, const QuakeRecord& quake, double window_start, double window_end) {
     switch (setup.colouring) {
         case Colouring::Depth: {
@@ -208,7 +236,7 @@ void draw_marks(double window_start, double window_end) {
     const int32_t stored = static_cast<int32_t>(std::min<size_t>(viewer.catalogue.size(), INT32_MAX));
     const int32_t end = std::min({viewer.last_index, viewer.quake_count, stored});
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, static_cast<int>(band.height), setup.width, setup.height - static_cast<int>(band.height));
+    glScissor(0, map_bottom, setup.width, setup.height - map_bottom);
     glBegin(GL_QUADS);
     for (int32_t i = first; i < end; ++i) {
         const QuakeRecord& quake = viewer.catalogue[static_cast<size_t>(i)];
@@ -280,6 +308,190 @@ void draw_band(const std::string& dates) {
     glLineWidth(1.0f);
 }
 
+// A tick's label; the last one carries the unit.
+std::string tick_label(double value, bool last) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return last ? std::string(text) + " km" : std::string(text);
+}
+
+// The panel below the map: its rectangle inside the room between the band
+// and the map part, with the ticks' labels left of it and below it, and
+// the labels A and A' above its corners.
+void lay_out_panel(int panel_height) {
+    const SectionPlaces& places = setup.section_places;
+    panel = Panel{};
+    panel.line = std::max(1, static_cast<int>(std::lround(setup.height / 720.0)));
+    panel.tick = std::round(cap * 0.5);
+    const double room_below = panel.tick + cap * 0.4 + cap * 1.35 + cap * 0.3;
+    const double room_above = cap * 1.9;  // for A and A'
+    panel.bottom = static_cast<int>(std::lround(band.height + room_below));
+    panel.top = static_cast<int>(std::lround(band.height + panel_height - room_above));
+    const int depth_most = std::max(1, static_cast<int>((panel.top - panel.bottom) / (cap * 2.2)));
+    panel.depth_ticks = axis_ticks(places.depth_max_km, depth_most);
+    double widest_depth = 0.0;
+    for (size_t k = 0; k < panel.depth_ticks.size(); ++k)
+        widest_depth = std::max(widest_depth, text_width(tick_label(panel.depth_ticks[k], k + 1 == panel.depth_ticks.size())));
+    const double margin = kMargin * setup.width;
+    panel.left = static_cast<int>(std::lround(std::max(margin, widest_depth + panel.tick + cap * 0.8)));
+    // The last distance label is centred on its tick, at most on the right edge.
+    const double last_label = text_width(tick_label(places.length_km, true) + "0");
+    panel.right = static_cast<int>(std::lround(setup.width - std::max(margin, last_label / 2.0 + 2.0)));
+    const double spacing = last_label + cap * 1.5;
+    const int distance_most = std::max(1, static_cast<int>((panel.right - panel.left) / spacing));
+    panel.distance_ticks = axis_ticks(places.length_km, distance_most);
+}
+
+double panel_x(double along_km) {
+    const double length = setup.section_places.length_km;
+    return panel.left + (length > 0.0 ? along_km / length : 0.0) * (panel.right - panel.left);
+}
+
+double panel_y(double depth_km) {
+    return panel.top - std::max(0.0, depth_km) / setup.section_places.depth_max_km * (panel.top - panel.bottom);
+}
+
+// The profile's points as the map's world coordinates: longitudes unwrapped
+// along the line, starting within 180 degrees of the map's centre, so that
+// a line across 180 degrees stays whole on an outline in 0..360.
+std::vector<std::pair<double, double>> profile_world_points(double across_km) {
+    const ViewTransform view = current_view();
+    const std::vector<GeoPoint> points = setup.section->trace(across_km, setup.section->length_km() / 256.0);
+    std::vector<std::pair<double, double>> xy;
+    double last = viewer.centre_x;
+    for (const GeoPoint& p : points) {
+        double longitude = p.longitude;
+        while (longitude - last > 180.0) longitude -= 360.0;
+        while (longitude - last < -180.0) longitude += 360.0;
+        last = longitude;
+        xy.emplace_back((longitude - view.centre_x) * view.zoom + view.offset_x,
+                        (p.latitude - view.centre_y) * view.zoom + view.offset_y);
+    }
+    return xy;
+}
+
+void record_section_lines() {
+    section_lines = glGenLists(1);
+    glNewList(section_lines, GL_COMPILE);
+    glColor3fv(kProfileColour);
+    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 7.0))));
+    glBegin(GL_LINE_STRIP);
+    for (const auto& [x, y] : profile_world_points(0.0)) glVertex2d(x, y);
+    glEnd();
+    glLineWidth(1.0f);
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(static_cast<GLint>(std::max(1.0, std::round(cap / 4.0))), 0x0F0F);
+    for (const double side : {-1.0, 1.0}) {
+        glBegin(GL_LINE_STRIP);
+        for (const auto& [x, y] : profile_world_points(side * setup.section_width_km)) glVertex2d(x, y);
+        glEnd();
+    }
+    glDisable(GL_LINE_STIPPLE);
+    glEndList();
+}
+
+// A and A' on the map, each beyond its end of the line, kept in the frame.
+void draw_profile_labels() {
+    const std::vector<std::pair<double, double>> xy = profile_world_points(0.0);
+    auto pixel = [&](const std::pair<double, double>& p, double* px, double* py) {
+        *px = (p.first - world.left) / (world.right - world.left) * setup.width;
+        *py = map_bottom + (p.second - world.bottom) / (world.top - world.bottom) * (setup.height - map_bottom);
+    };
+    double ax, ay, bx, by;
+    pixel(xy.front(), &ax, &ay);
+    pixel(xy.back(), &bx, &by);
+    double dx = bx - ax;
+    double dy = by - ay;
+    const double length = std::hypot(dx, dy);
+    if (length > 0.0) {
+        dx /= length;
+        dy /= length;
+    } else {
+        dx = 1.0;
+        dy = 0.0;
+    }
+    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+    glColor3fv(kProfileColour);
+    const double away = cap * 1.2;
+    const struct {
+        double x, y, sign;
+        const char* text;
+    } labels[] = {{ax, ay, -1.0, "A"}, {bx, by, 1.0, "A'"}};
+    for (const auto& label : labels) {
+        const double w = text_width(label.text);
+        double x = label.x + label.sign * dx * away - w / 2.0;
+        double y = label.y + label.sign * dy * away - cap / 2.0;
+        x = std::clamp(x, 2.0, setup.width - w - 2.0);
+        y = std::clamp(y, map_bottom + 2.0, setup.height - cap - 2.0);
+        draw_text_at(x, y, label.text);
+    }
+    glLineWidth(1.0f);
+}
+
+// The white rectangle, the ticks outside it and their labels, A and A'
+// above its corners.
+void draw_panel_frame() {
+    const int t = panel.line;
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glRecti(panel.left, panel.bottom, panel.right + 1, panel.bottom + t);
+    glRecti(panel.left, panel.top - t + 1, panel.right + 1, panel.top + 1);
+    glRecti(panel.left, panel.bottom, panel.left + t, panel.top + 1);
+    glRecti(panel.right - t + 1, panel.bottom, panel.right + 1, panel.top + 1);
+    const int tick = static_cast<int>(panel.tick);
+    for (double d : panel.distance_ticks) {
+        const int x = static_cast<int>(std::floor(panel_x(d)));
+        glRecti(x, panel.bottom - tick, x + t, panel.bottom);
+    }
+    for (double z : panel.depth_ticks) {
+        const int y = static_cast<int>(std::floor(panel_y(z)));
+        glRecti(panel.left - tick, y, panel.left, y + t);
+    }
+    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+    glColor3f(1.0f, 0.0f, 0.0f);
+    const double below = panel.bottom - panel.tick - cap * 0.4 - cap;
+    for (size_t k = 0; k < panel.distance_ticks.size(); ++k) {
+        const std::string label = tick_label(panel.distance_ticks[k], k + 1 == panel.distance_ticks.size());
+        const double w = text_width(label);
+        const double x = std::clamp(panel_x(panel.distance_ticks[k]) - w / 2.0, 2.0, setup.width - w - 2.0);
+        draw_text_at(x, below, label);
+    }
+    for (size_t k = 0; k < panel.depth_ticks.size(); ++k) {
+        const std::string label = tick_label(panel.depth_ticks[k], k + 1 == panel.depth_ticks.size());
+        draw_text_at(panel.left - panel.tick - cap * 0.4 - text_width(label), panel_y(panel.depth_ticks[k]) - cap / 2.0,
+                     label);
+    }
+    glColor3fv(kProfileColour);
+    draw_text_at(panel.left, panel.top + cap * 0.5, "A");
+    draw_text_at(panel.right - text_width("A'"), panel.top + cap * 0.5, "A'");
+    glLineWidth(1.0f);
+}
+
+// The map's events that lie in the section, at (along, depth), with the
+// map's marks and colours.
+void draw_section_marks(double window_start, double window_end) {
+    const std::vector<float>& along = setup.section_places.along_km;
+    const int32_t first = std::max(viewer.first_index, 0);
+    const int32_t stored = static_cast<int32_t>(std::min<size_t>(viewer.catalogue.size(), INT32_MAX));
+    const size_t placed = std::min(along.size(), setup.depths != nullptr ? setup.depths->size() : size_t{0});
+    const int32_t end = std::min({viewer.last_index, viewer.quake_count, stored, static_cast<int32_t>(placed)});
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, static_cast<int>(band.height), setup.width, map_bottom - static_cast<int>(band.height));
+    glBegin(GL_QUADS);
+    for (int32_t i = first; i < end; ++i) {
+        const float km = along[static_cast<size_t>(i)];
+        if (std::isnan(km)) continue;
+        const QuakeRecord& quake = viewer.catalogue[static_cast<size_t>(i)];
+        if (quake.magnitude < viewer.min_magnitude) continue;
+        const Rgb c = mark_colour(i, quake, window_start, window_end);
+        glColor3f(c.r, c.g, c.b);
+        plus_at(static_cast<int>(std::floor(panel_x(km))),
+                static_cast<int>(std::floor(panel_y((*setup.depths)[static_cast<size_t>(i)]))),
+                static_cast<int>(std::lround(mark_half_pixels(quake.magnitude, setup.height))));
+    }
+    glEnd();
+    glDisable(GL_SCISSOR_TEST);
+}
+
 }  // namespace
 
 void set_up_map(MapSetup map_setup) {
@@ -294,28 +506,38 @@ void set_up_map(MapSetup map_setup) {
     boxes[kSizeKey] = KeyBox{size_key_width(), std::max(cap * 1.35, 2.0 * mark_half_pixels(7.0f, setup.height) + 1.0)};
     boxes[kColourKey] = KeyBox{colour_key_width(), cap * 1.5};
     band = lay_out_band(boxes, setup.width, cap);
+    // With a section, the panel takes a third of the frame between the band
+    // and the map.
+    const int panel_height = setup.section ? static_cast<int>(std::lround(setup.height / 3.0)) : 0;
+    map_bottom = static_cast<int>(band.height) + panel_height;
     world = frame_outline(viewer.min_x + setup.start_pan_x, viewer.min_y + setup.start_pan_y,
                           viewer.max_x + setup.start_pan_x, viewer.max_y + setup.start_pan_y, setup.width,
-                          setup.height - static_cast<int>(band.height), kMargin);
+                          setup.height - map_bottom, kMargin);
     record_map_lines();
+    if (setup.section) {
+        lay_out_panel(panel_height);
+        record_section_lines();
+    }
 }
 
 void read_map_frame(FrameImage* image, const std::string& dates, double window_start, double window_end) {
     if (image->width != setup.width || image->height != setup.height) *image = FrameImage(setup.width, setup.height);
     glViewport(0, 0, setup.width, setup.height);
     glClear(GL_COLOR_BUFFER_BIT);
-    // The map part: world units through an orthographic camera.
-    const int band_pixels = static_cast<int>(band.height);
-    glViewport(0, band_pixels, setup.width, setup.height - band_pixels);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(world.left, world.right, world.bottom, world.top, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    world_camera();
     glCallList(map_lines);
-    // Marks, then the band, in pixels.
+    // Marks, then the section panel and the band, in pixels.
     pixel_camera();
     draw_marks(window_start, window_end);
+    if (setup.section) {
+        // The profile over the marks, which would hide it where events are many.
+        world_camera();
+        glCallList(section_lines);
+        pixel_camera();
+        draw_profile_labels();
+        draw_panel_frame();
+        draw_section_marks(window_start, window_end);
+    }
     draw_band(dates);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -4,6 +4,7 @@
 // drawn with GLUT's stroke font at a size that grows with the frame.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "record/frame_image.h"
 #include "record/map_style.h"
 #include "record/record_options.h"
+#include "record/section_panel.h"
+#include "record/section_profile.h"
 
 struct MapSetup {
     int width = 650;
@@ -22,6 +25,11 @@ struct MapSetup {
     std::string sample_dates;             // a legend as wide as the recording's, for the layout
     float start_pan_x = 0.0f;             // the viewer's start-up pan: the outline is framed as
     float start_pan_y = 0.0f;             // drawn at zoom 1 before --pan
+    // --section: the profile, and each entry's place in the panel below
+    // the map.
+    std::optional<SectionProfile> section;
+    double section_width_km = 50.0;
+    SectionPlaces section_places;
 };
 
 // Lays the frame out and records the map's lines; once the view is open and

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <type_traits>
 
+#include "tool/selection/selection_options.h"
 #include "tool/text_basics.h"
 #include "version.h"
 
@@ -220,13 +221,20 @@ std::string usage_text(const CLI::App& app) {
             "from the catalogue's eighth column (grey without one); --colour age dims\n"
             "each mark from full at the window's end to a quarter at its start. Without\n"
             "these options every frame is the viewer's, pixel for pixel.\n"
+            "\n--section LAT1,LON1,LAT2,LON2 (map mode) adds a depth section below the map:\n"
+            "the events at most --width km from the great circle from A to A', between\n"
+            "A and A', drawn by distance from A against depth, as the map draws them;\n"
+            "a .png output is the section of the whole catalogue. --depth MIN,MAX\n"
+            "draws only events from MIN to MAX km deep, in any mode.\n"
             "\nExit status: 0 done, 1 an input could not be read or the output not written,\n"
             "2 the command line is wrong.\n"
             "\nExamples:\n"
             "  sismap-record --every 2 samples/california.txt samples/california_quakes.txt out.gif\n"
             "  sismap-record --window 1d --step 1h --fit region.txt week.txt week.mp4\n"
             "  sismap-record --window 6h --step 10m --size 1280x720 --colour depth \\\n"
-            "      --coast japan-coast.txt japan.txt japan.txt japan.mp4\n";
+            "      --coast japan-coast.txt japan.txt japan.txt japan.mp4\n"
+            "  sismap-record --size 1280x720 --colour depth --section 38,144,40,136 \\\n"
+            "      --coast japan-coast.txt japan.txt japan.txt slab.png\n";
     return text.str();
 }
 
@@ -322,6 +330,52 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
            "with --colour depth: class bounds in km (default 70,300)")
         ->option_text("KM,...")
         ->check(judged_by(judge_depth_classes));
+    app.add_option_function<std::string>(
+           "--depth",
+           [&o](const std::string& text) {
+               std::string unused_problem;
+               o.depth = parse_depth_range(text, &unused_problem);  // judged already
+           },
+           "draw only events from MIN to MAX km deep; events without a depth are left out")
+        ->option_text("MIN,MAX")
+        ->check(judged_by(check_depth_option));
+    CLI::Option* section =
+        app.add_option_function<std::string>(
+               "--section",
+               [&o](const std::string& text) {
+                   std::string unused_problem;
+                   const auto points = parse_section_points(text, &unused_problem);  // judged already
+                   o.section_a = points->first;
+                   o.section_b = points->second;
+               },
+               "map mode: a depth section below the map, along the great circle from A to A'")
+            ->option_text("LAT1,LON1,LAT2,LON2")
+            ->check(judged_by([](const std::string& text) {
+                std::string problem;
+                const auto points = parse_section_points(text, &problem);
+                if (points && !SectionProfile::between(points->first, points->second, &problem)) return problem;
+                return problem;
+            }));
+    CLI::Option* width = app.add_option("--width", o.section_width_km,
+                                        "with --section: events at most KM from the line are drawn (default 50)")
+                             ->option_text("KM")
+                             ->check(judged_by([](const std::string& text) -> std::string {
+                                 const std::optional<double> km = parse_finite_number(text);
+                                 if (km && *km > 0.0 && *km <= 5000.0) return "";
+                                 return "must be a distance in km above 0 and at most 5000, not " + quoted(text);
+                             }));
+    CLI::Option* depth_max =
+        app.add_option_function<double>(
+               "--depth-max", [&o](double km) { o.section_depth_max = km; },
+               "with --section: the section's deepest km (default: the swath's deepest event, up to a multiple of 50)")
+            ->option_text("KM")
+            ->check(judged_by([](const std::string& text) -> std::string {
+                const std::optional<double> km = parse_finite_number(text);
+                if (km && *km > 0.0 && *km <= 7000.0) return "";
+                return "must be a depth in km above 0 and at most 7000, not " + quoted(text);
+            }));
+    width->needs(section);
+    depth_max->needs(section);
     CLI::Option* window = app.add_option("--window", o.window_seconds,
                                          "real time: each frame shows this much time (default 30d)")
                               ->option_text("DURATION")
@@ -373,15 +427,16 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
     o.zoom_given = zoom->count() > 0;
     o.from_given = from->count() > 0;
     o.real_time = window->count() > 0 || step->count() > 0;
-    o.map_mode = o.fit || coast->count() > 0 || size->count() > 0 || colour->count() > 0;
+    o.section = section->count() > 0;
+    o.map_mode = o.fit || coast->count() > 0 || size->count() > 0 || colour->count() > 0 || o.section;
     std::string error;
     if (!output_kind_of(o.output_path, is_directory(o.output_path), &o.kind, &error))
         return command_line_error(error);
     // The page draws the viewer's frames with its own code; the map's camera,
     // keys band, coasts and colourings are not drawn there.
     if (o.kind == OutputKind::Html && o.map_mode)
-        return command_line_error("an .html page plays the viewer's frames; --fit, --coast, --size and --colour "
-                                  "are for GIF, MP4 and PNG outputs");
+        return command_line_error("an .html page plays the viewer's frames; --fit, --coast, --size, --colour and "
+                                  "--section are for GIF, MP4 and PNG outputs");
     // H.264 in yuv420p halves the colour planes: both sides must be even.
     if (o.kind == OutputKind::Mp4 && (o.width % 2 != 0 || o.height % 2 != 0))
         return command_line_error("--size must have even sides for an .mp4 output, not " +

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "calendar/calendar_date.h"
 #include "record/map_style.h"
+#include "record/section_profile.h"
+#include "tool/selection/selection.h"
 #include "tool/command_line.h"
 
 // What OUTPUT's form asks for.
@@ -46,6 +49,18 @@ struct RecordOptions {
     int height = 650;
     Colouring colouring = Colouring::Magnitude;
     std::vector<double> depth_bounds = {70.0, 300.0};  // --depth-classes, km
+
+    // --depth: only events from MIN to MAX km deep are drawn (and counted).
+    std::optional<DepthRange> depth;
+
+    // --section (map mode): a depth section along the great circle from
+    // section_a to section_b, of events at most section_width_km across it,
+    // down to section_depth_max km (empty: from the swath's deepest event).
+    bool section = false;
+    GeoPoint section_a;
+    GeoPoint section_b;
+    double section_width_km = 50.0;
+    std::optional<double> section_depth_max;
 
     // Real time (--window or --step given): frames step through UTC instants
     // instead of the viewer's days. Both in seconds.

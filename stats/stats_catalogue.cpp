@@ -51,7 +51,7 @@ long long entry_lines(std::string_view text) {
 }
 
 bool read_records(const std::string& path, std::string* head, std::vector<QuakeRecord>* records,
-                  long long* entries, std::string* error) {
+                  long long* entries, std::vector<float>* depths, std::string* error) {
     InputSource source;
     if (!source.open(path, false)) {
         *error = source.failure_text(path);
@@ -61,11 +61,11 @@ bool read_records(const std::string& path, std::string* head, std::vector<QuakeR
     *entries = -1;
     if (source.map_whole(&bytes)) {
         head->assign(bytes.substr(0, DataLoader::kCatalogueHeadBytes));
-        read_catalogue_text(bytes, *records);
+        read_catalogue_text(bytes, *records, depths);
         if (records->empty()) *entries = entry_lines(bytes);
     } else {
         head->assign(source.head(DataLoader::kCatalogueHeadBytes));
-        read_catalogue_file(source, *records);
+        read_catalogue_file(source, *records, depths);
     }
     if (source.failure() == InputSource::Failure::read_error) {
         *error = source.failure_text(path);
@@ -88,7 +88,9 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
     std::string head;
     std::vector<QuakeRecord> records;
     long long entries = -1;
-    if (!read_records(path, &head, &records, &entries, error)) return false;
+    // Depths are read only for a depth selection, one per record.
+    std::vector<float> depths;
+    if (!read_records(path, &head, &records, &entries, selection.depth ? &depths : nullptr, error)) return false;
 
     *error = catalogue_layout_hint(path.c_str(), head, records);
     if (!error->empty()) return false;
@@ -106,6 +108,12 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
     const auto from = order_key(has_from ? civil_time(*selection.from_us) : CivilTime{});
     const auto to = order_key(has_to ? civil_time(*selection.to_us) : CivilTime{});
 
+    // The depth range at float precision too, as depths are read.
+    const bool by_depth = selection.depth.has_value();
+    const DepthRange depth = by_depth ? DepthRange{static_cast<float>(selection.depth->min_km),
+                                                   static_cast<float>(selection.depth->max_km)}
+                                      : DepthRange{};
+    events->without_depth = 0;
     events->magnitudes.clear();
     events->times.clear();
     events->latitudes.clear();
@@ -116,11 +124,19 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
         events->latitudes.reserve(records.size());
         events->longitudes.reserve(records.size());
     }
-    for (const QuakeRecord& record : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const QuakeRecord& record = records[i];
         if (record.magnitude < min_magnitude) continue;
         if (region && !region->contains(record.latitude, record.longitude)) continue;
         const CivilTime when = civil_time_of(record);
         if ((has_from && order_key(when) < from) || (has_to && !(order_key(when) < to))) continue;
+        if (by_depth) {
+            if (std::isnan(depths[i])) {
+                ++events->without_depth;
+                continue;
+            }
+            if (!depth.contains(depths[i])) continue;
+        }
         if (events->magnitudes.empty() || order_key(when) < order_key(events->first)) events->first = when;
         if (events->magnitudes.empty() || order_key(events->last) < order_key(when)) events->last = when;
         events->magnitudes.push_back(record.magnitude);
@@ -136,6 +152,8 @@ bool read_stats_events(const std::string& path, const Selection& selection, Even
         if (records.empty() && entries > 0)
             *error += ": all " + std::to_string(entries) + (entries == 1 ? " entry was" : " entries were") +
                       " dropped, as the viewer drops them: an entry needs seven fields and a magnitude above 0";
+        if (events->without_depth > 0)
+            *error += " (" + std::to_string(events->without_depth) + " without a depth, dropped by --depth)";
         return false;
     }
     return true;

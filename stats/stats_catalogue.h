@@ -1,9 +1,10 @@
 // The events sismap-stats works on: the viewer's catalogue read with the
 // viewer's own reader, refused when the viewer would point to the importer,
 // the importer's repeated last line counted once, then selected by
-// magnitude, time and region as the importer selects.
+// magnitude, time, region and depth as the importer selects.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct StatsEvents {
     // Epicentres in degrees, in file order; filled only when asked for.
     std::vector<float> latitudes;
     std::vector<float> longitudes;
+    // Events that met every other selection but have no depth, left out
+    // by a depth selection.
+    uint64_t without_depth = 0;
     CivilTime first{};  // earliest and latest event, as the file writes them
     CivilTime last{};
 };

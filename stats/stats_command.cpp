@@ -61,6 +61,9 @@ int run(const StatsOptions& options, const Selection& selection) {
         std::fputs(json_text(report).c_str(), stdout);
     } else if (!options.quiet) {
         std::fputs(summary_text(report).c_str(), stdout);
+        if (selection.depth)
+            std::printf("events without a depth, left out by --depth: %llu\n",
+                        static_cast<unsigned long long>(events.without_depth));
         if (format) std::printf("figure: %s\n", options.figure.c_str());
     }
     return std::fflush(stdout) == 0 ? 0 : report_failure("cannot write to standard output");

@@ -110,7 +110,8 @@ std::vector<Region> query_boxes(const std::optional<Region>& region) {
 }
 
 std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const Region& box,
-                      const std::optional<double>& min_magnitude, uint64_t limit) {
+                      const std::optional<double>& min_magnitude, uint64_t limit,
+                      const std::optional<DepthRange>& depth) {
     // The slice widened to whole seconds: the start's second, the end's
     // next one when the end is not whole (the latest time stays in range).
     const int64_t end_us = to_us > kLatestTimeUs - 999999 ? kLatestTimeUs : to_us + 999999;
@@ -121,6 +122,7 @@ std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_u
                "&minlongitude=" + query_number(box.west) + "&maxlongitude=" + query_number(box.east);
     }
     if (min_magnitude) url += "&minmagnitude=" + query_number(*min_magnitude);
+    if (depth) url += "&mindepth=" + query_number(depth->min_km) + "&maxdepth=" + query_number(depth->max_km);
     return url + "&orderby=time-asc&limit=" + std::to_string(limit) + "&format=text";
 }
 

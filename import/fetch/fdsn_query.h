@@ -37,12 +37,13 @@ std::vector<Region> query_boxes(const std::optional<Region>& region);
 std::string query_time(int64_t us);
 
 // BASE/query?starttime=...&endtime=...[&minlatitude=...&maxlatitude=...
-// &minlongitude=...&maxlongitude=...][&minmagnitude=...]&orderby=time-asc
+// &minlongitude=...&maxlongitude=...][&minmagnitude=...][&mindepth=...&maxdepth=...]&orderby=time-asc
 // &limit=N&format=text. Times are whole UTC seconds, the slice widened to
 // them; the box is left out
 // when it is the whole world.
 std::string query_url(const std::string& base_url, int64_t from_us, int64_t to_us, const Region& box,
-                      const std::optional<double>& min_magnitude, uint64_t limit);
+                      const std::optional<double>& min_magnitude, uint64_t limit,
+                      const std::optional<DepthRange>& depth = std::nullopt);
 
 // What an HTTP answer means for its slice.
 enum class AnswerKind {

@@ -140,6 +140,7 @@ void add_fetch_command(CLI::App& app, int* status) {
         plan.to_us = *selection.to_us;
         plan.region = selection.region;
         plan.min_magnitude = options->selection.min_magnitude;
+        plan.depth = selection.depth;
         plan.retries = options->retries;
         plan.retry_wait = options->retry_wait;
         *status = run(*options, plan, selection);

@@ -73,7 +73,8 @@ private:
     // one answer and must be split.
     bool fetch_slice(const Slice& slice, const Region& box) {
         const std::string url =
-            query_url(plan_.service.base_url, slice.from_us, slice.to_us, box, plan_.min_magnitude, plan_.limit);
+            query_url(plan_.service.base_url, slice.from_us, slice.to_us, box, plan_.min_magnitude, plan_.limit,
+                      plan_.depth);
         const HttpReply reply = ask(url);
         switch (classify_answer(reply.status, reply.body)) {
             case AnswerKind::too_many: return false;

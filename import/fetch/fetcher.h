@@ -26,6 +26,7 @@ struct FetchPlan {
     int64_t to_us = 0;
     std::optional<Region> region;
     std::optional<double> min_magnitude;
+    std::optional<DepthRange> depth;  // asked of the service too, as mindepth/maxdepth
     int retries = 5;           // further tries of a query that failed for now
     double retry_wait = 1.0;   // seconds before the first retry, doubled on each
     uint64_t limit = kQueryLimit;

@@ -607,6 +607,103 @@ class RealTimeAndFitTest(unittest.TestCase):
         self.assertLessEqual(abs(white[0] - x0), 1.5, white)
         self.assertLessEqual(abs(white[2] - x1), 1.5, white)
 
+    def section_still(self, outline, events, extra, name="section.png"):
+        """Records `events` (latitude, longitude, depth or None, magnitude) as
+        a still with a section; returns the frame, the panel's rectangle
+        (left, top, right, bottom columns and rows) and the summary."""
+        catalogue = write_lines(os.path.join(self.work, "quakes.txt"), [
+            "year,month,day,time,latitude,longitude,magnitude,depth"] + [
+            "2024,03,%02d,120000.00,%.6f,%.6f,%.1f,%s" % (1 + n, lat, lon, m, "" if d is None else "%.2f" % d)
+            for n, (lat, lon, d, m) in enumerate(events)]
+            + ["2024,04,01,120000.00,%.6f,%.6f,1.0," % events[0][:2]])
+        still = os.path.join(self.work, name)
+        run = record(["--size", "1280x720"] + list(extra) + [outline, catalogue, still])
+        frame = read_image(still)
+        white = lambda x, y: pixel_of(frame, x, y) == (255, 255, 255)
+        # The rectangle's long edges are the rows below the middle that are
+        # white over half the width; its sides the columns white between them
+        # (but where marks on the edge cover them).
+        rows = [y for y in range(frame.height // 2, frame.height)
+                if sum(white(x, y) for x in range(frame.width)) > frame.width // 2]
+        top, bottom = min(rows), max(rows)
+        columns = [x for x in range(frame.width)
+                   if sum(white(x, y) for y in range(top, bottom + 1)) > 0.8 * (bottom - top)]
+        return frame, (min(columns), top, max(columns), bottom), run.stderr.decode()
+
+    def test_a_section_draws_the_swath_at_its_distances_and_depths(self):
+        outline = write_lines(os.path.join(self.work, "box.txt"), ["lat,lon", "-5,-2", "5,-2", "5,12", "-5,12"])
+        edge = 6371.0 * math.radians(0.5)  # the swath's edge at latitude 0.5 along the equator
+        drawn = [(0.0, 2.5, 100.0, 5.0), (0.0, 5.0, 300.0, 5.0), (0.0, 7.5, 0.0, 5.0), (0.5, 6.0, 200.0, 5.0),
+                 (-0.5, 9.0, 250.0, 5.0), (0.0, 10.0, 350.0, 5.0)]
+        hidden = [(0.51, 4.0, 150.0, 5.0), (0.0, -0.1, 50.0, 5.0), (0.0, 10.1, 100.0, 5.0), (-0.52, 3.0, 200.0, 5.0),
+                  (0.0, 1.0, 450.0, 5.0), (0.0, 3.5, None, 5.0)]
+        frame, (left, top, right, bottom), summary = self.section_still(
+            outline, drawn + hidden, ["--section", "0,0,0,10", "--width", repr(edge), "--depth-max", "400"])
+        self.assertIn("section 1112 km long", summary)
+        # The end marker, at the first event's place without a depth, counts too.
+        self.assertIn("9 events in the swath; not drawn there: 2 without a depth, 1 deeper than the section", summary)
+        self.assertGreater(right - left, 1000)
+        self.assertGreater(bottom - top, 120)
+
+        def place(lon, depth):
+            return (int(round(left + lon / 10.0 * (right - left))),
+                    int(round(top + min(max(depth, 0.0), 400.0) / 400.0 * (bottom - top))))
+        for lat, lon, depth, _ in drawn:
+            with self.subTest(drawn=(lat, lon, depth)):
+                self.assertTrue(has_mark_at(frame, *place(lon, depth)), place(lon, depth))
+        for lat, lon, depth, _ in hidden:
+            with self.subTest(hidden=(lat, lon, depth)):
+                column, row = place(min(max(lon, 0.0), 10.0), 0.0 if depth is None else depth)
+                self.assertFalse(has_mark_at(frame, column, row), (column, row))
+        # Without --depth-max the panel ends at the swath's deepest event,
+        # rounded up to 50 km: 450 km with the 450 km one, 350 km without it.
+        _, _, summary = self.section_still(outline, drawn + hidden[:-1],
+                                           ["--section", "0,0,0,10", "--width", repr(edge)], "default.png")
+        self.assertIn("down to 450 km", summary)
+        _, _, summary = self.section_still(outline, drawn, ["--section", "0,0,0,10"], "shallower.png")
+        self.assertIn("down to 350 km", summary)
+        # --depth leaves events out of the map and the section alike, and
+        # says how many had no depth.
+        frame, (left, top, right, bottom), summary = self.section_still(
+            outline, drawn + hidden, ["--section", "0,0,0,10", "--width", repr(edge), "--depth-max", "400",
+                                      "--depth", "150,320"], "selected.png")
+        self.assertIn("--depth left out 2 events without a depth and 6 events outside its range", summary)
+        for lat, lon, depth, _ in drawn:
+            with self.subTest(selected=(lat, lon, depth)):
+                self.assertEqual(has_mark_at(frame, *place(lon, depth)), 150 <= depth <= 320)
+
+    def test_a_section_across_180_degrees_on_an_outline_in_0_to_360(self):
+        outline = write_lines(os.path.join(self.work, "box.txt"), ["lat,lon", "-30,170", "-10,170", "-10,190", "-30,190"])
+        a, b = (-20.0, 175.0), (-20.0, 185.0)
+        def unit(lat, lon):
+            la, lo = math.radians(lat), math.radians(lon)
+            return (math.cos(la) * math.cos(lo), math.cos(la) * math.sin(lo), math.sin(la))
+        pa, pb = unit(*a), unit(*b)
+        angle = math.acos(sum(x * y for x, y in zip(pa, pb)))
+        def along(f):  # the great circle's point at fraction f from A, longitude in 0..360
+            w1, w2 = math.sin((1 - f) * angle) / math.sin(angle), math.sin(f * angle) / math.sin(angle)
+            p = [w1 * x + w2 * y for x, y in zip(pa, pb)]
+            return math.degrees(math.asin(p[2])), math.degrees(math.atan2(p[1], p[0])) % 360.0
+        fractions = [(0.2, 50.0), (0.5, 100.0), (0.8, 25.0)]
+        events = [along(f) + (d, 5.0) for f, d in fractions]
+        frame, (left, top, right, bottom), summary = self.section_still(
+            outline, events, ["--section", "-20,175,-20,-175", "--depth-max", "100"])
+        self.assertIn("4 events in the swath; not drawn there: 1 without a depth", summary)
+        for f, d in fractions:
+            with self.subTest(fraction=f):
+                self.assertTrue(has_mark_at(frame, int(round(left + f * (right - left))),
+                                            int(round(top + d / 100.0 * (bottom - top)))))
+        # The profile crosses 180 degrees on the map: its point there lies on
+        # the line, south of the two ends' latitude.
+        outline_box = lit_box(Frame(frame.width, top - 40, frame.rgb[:frame.width * (top - 40) * 3]),
+                              lambda r, g, b: r == g == b == 255)
+        lat, lon = along(0.5)
+        self.assertLess(lat, -20.0)
+        x = outline_box[0] + (lon - 170.0) / 20.0 * (outline_box[2] - outline_box[0])
+        y = outline_box[3] - (lat + 30.0) / 20.0 * (outline_box[3] - outline_box[1])
+        near = [pixel_of(frame, int(round(x)) + dx, int(round(y)) + dy) for dx in range(-3, 4) for dy in range(-3, 4)]
+        self.assertTrue(any(b > 200 and g > 150 and r < 150 for r, g, b in near), near)
+
     def test_a_real_time_legend_stays_whole_in_the_frame(self):
         # California's outline puts the dates 8.5 degrees right of its
         # corner: the long form of an hourly legend would run off the frame.

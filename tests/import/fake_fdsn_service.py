@@ -21,7 +21,7 @@ import urllib.parse
 
 STANDARD_PARAMETERS = {
     "starttime", "endtime", "minlatitude", "maxlatitude", "minlongitude", "maxlongitude",
-    "minmagnitude", "orderby", "limit", "format",
+    "minmagnitude", "mindepth", "maxdepth", "orderby", "limit", "format",
 }
 HEADER = ("#EventID|Time|Latitude|Longitude|Depth/km|Author|Catalog|Contributor|ContributorID|"
           "MagType|Magnitude|MagAuthor|EventLocationName|EventType\n")
@@ -146,9 +146,12 @@ class FakeService:
         if not (-180 <= west <= east <= 180):
             return self._send(handler, 400, "Error 400: Bad Request\n\nbad longitudes\n")
         least = float(parameters.get("minmagnitude", "-inf"))
+        shallowest = float(parameters.get("mindepth", "-inf"))
+        deepest = float(parameters.get("maxdepth", "inf"))
         matching = [e for e in self.events
                     if start <= e.time <= end and south <= e.latitude <= north
-                    and west <= e.longitude <= east and e.magnitude >= least]
+                    and west <= e.longitude <= east and e.magnitude >= least
+                    and shallowest <= e.depth <= deepest]
         if self.cap is not None and len(matching) > self.cap:
             if self.cap_status == 413:
                 return self._send(handler, 413, "Error 413: Request Entity Too Large\n")

@@ -164,6 +164,36 @@ TEST_F(CommandTest, DepthFromEveryLayoutAndNoDepth) {
               "2024,03,02,000000.00,1.0000,2.0000,4.50,\n2024,03,02,000000.00,1.0000,2.0000,4.50,\n");
 }
 
+// --depth keeps events from MIN to MAX km deep, ends included; events
+// without a depth are dropped and counted, in the summary and when nothing
+// is kept; a range the wrong way round is a command-line error.
+TEST_F(CommandTest, DepthSelection) {
+    const std::string input =
+        "time,latitude,longitude,depth,mag\n2024-03-01T00:00:00Z,1,2,,4.4\n2024-03-02T00:00:00Z,1,2,10,4.5\n"
+        "2024-03-03T00:00:00Z,1,2,70.5,4.6\n2024-03-04T00:00:00Z,1,2,70.6,4.7\n2024-03-05T00:00:00Z,1,2,9.9,4.8\n";
+    const Outcome kept = run({"catalogue", "--depth", "10,70.5", "-", "-"}, input);
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(kept.out,
+              "year,month,day,time,latitude,longitude,magnitude,depth\n2024,03,02,000000.00,1.0000,2.0000,4.50,10.00\n"
+              "2024,03,03,000000.00,1.0000,2.0000,4.60,70.50\n2024,03,03,000000.00,1.0000,2.0000,4.60,70.50\n");
+    EXPECT_NE(kept.err.find("kept 2; dropped 0 not earthquakes, 0 without a magnitude above 0, 0 below --min-mag, 0 "
+                            "outside --from/--to, 0 outside --region, 1 without a depth, 2 outside --depth, 0 bad"),
+              std::string::npos)
+        << kept.err;
+    const Outcome none = run({"catalogue", "--depth", "500,600", "-", output_}, input);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("of the 5 events read, 4 lie outside --depth and 1 has no depth (--depth drops it)"),
+              std::string::npos)
+        << none.err;
+    expect_untouched();
+    for (const char* bad : {"70,10", "10", "a,b", "1,2,3"}) {
+        const Outcome refused = run({"catalogue", "--depth", bad, "-", output_}, input);
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_NE(refused.err.find("--depth"), std::string::npos) << refused.err;
+    }
+    expect_untouched();
+}
+
 // The reader looks at the first 64 KiB to tell the layout, then reads the
 // rest: an event that straddles that edge, in a file or on standard input,
 // must come out as it does from the small file, in every layout.

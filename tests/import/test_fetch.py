@@ -125,6 +125,19 @@ class FetchTest(unittest.TestCase):
                 self.assertEqual(boxes, [("170", "180", "-30", "-10", "4"), ("-180", "-170", "-30", "-10", "4")])
                 self.assertIn("2 queries, 2 slices), kept 2;", err)
 
+    def test_depth_range_is_asked_of_the_service_and_kept(self):
+        events = [Event("shallow", "2024-05-01T01:00:00", 38.0, 142.0, 4.1, depth=5.0),
+                  Event("slab", "2024-05-02T01:00:00", 38.5, 141.0, 4.2, depth=60.0),
+                  Event("edge", "2024-05-02T02:00:00", 38.5, 141.0, 4.2, depth=100.0),
+                  Event("deep", "2024-05-03T01:00:00", 39.0, 138.0, 4.3, depth=350.0)]
+        with FakeService(events) as service:
+            status, err = self.fetch(service, "--from", "2024-05-01", "--to", "2024-06-01", "--depth", "10,100")
+            self.assertEqual(status, 0, err)
+            self.assertEqual(self.read_output(), expected_output(events[1:3]))
+            self.assertEqual([(q["mindepth"], q["maxdepth"]) for q, _ in service.queries], [("10", "100")])
+            self.assertIn("0 without a depth, 0 outside --depth", err)
+            self.assert_polite_queries(service)
+
     def test_longitudes_across_180_and_fetches_that_keep_nothing(self):
         events = [Event("fiji", "2024-05-01T01:00:00", -17.5, 178.2, 4.1),
                   Event("tonga", "2024-05-02T01:00:00", -20.0, -175.0, 4.2)]
@@ -233,7 +246,8 @@ class FetchTest(unittest.TestCase):
                      ["--from", "2024-02-01", "--to", "2024-01-01"],
                      ["--from", "2024-01-01", "--retry-wait", "-1"],
                      ["--from", "2024-01-01", "--retries", "many"],
-                     ["--from", "2024-01-01", "--region", "10,0,0,10"]):
+                     ["--from", "2024-01-01", "--region", "10,0,0,10"],
+                     ["--from", "2024-01-01", "--depth", "100,10"]):
             with self.subTest(args=args):
                 done = subprocess.run([BINARY, "fetch"] + args + [self.output], capture_output=True, text=True)
                 self.assertEqual(done.returncode, 2, done.stderr)

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "record/record_options.h"
+#include "record/section_panel.h"
 #include "record/section_profile.h"
 
 namespace {
@@ -104,3 +106,80 @@ TEST(SectionProfile, DefaultDepthRangeRoundsUpToFiftyKilometres) {
 }
 
 }  // namespace
+
+// --section switches map mode on and is read with --width and --depth-max;
+// those two need it, bad points and distances are refused, and a page
+// refuses it as it refuses the other map options. --depth in any mode.
+TEST(SectionOptions, ReadCheckedAndRefused) {
+    const auto parse = [](std::vector<std::string> args) {
+        args.insert(args.begin(), "sismap-record");
+        args.insert(args.end() - 1, {"l.txt", "q.txt"});  // OUTPUT stays last
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        return parse_record_options(static_cast<int>(argv.size()), argv.data());
+    };
+    const ParseResult r = parse({"--section", "38,144,40,-224", "--width", "25.5", "--depth-max", "300",
+                                 "--depth", "-2,100", "o.png"});
+    ASSERT_TRUE(r.run) << r.text;
+    EXPECT_TRUE(r.options.map_mode);
+    EXPECT_TRUE(r.options.section);
+    EXPECT_EQ(r.options.section_a.latitude, 38.0);
+    EXPECT_EQ(r.options.section_b.longitude, -224.0);
+    EXPECT_EQ(r.options.section_width_km, 25.5);
+    EXPECT_EQ(r.options.section_depth_max, 300.0);
+    ASSERT_TRUE(r.options.depth);
+    EXPECT_EQ(r.options.depth->min_km, -2.0);
+    const ParseResult plain = parse({"--depth", "0,70", "o.gif"});
+    ASSERT_TRUE(plain.run) << plain.text;
+    EXPECT_FALSE(plain.options.map_mode);
+    EXPECT_FALSE(plain.options.section);
+    EXPECT_EQ(plain.options.section_width_km, 50.0);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--width", "20", "o.gif"},
+             {"--depth-max", "200", "o.gif"},
+             {"--section", "38,144,40", "o.gif"},
+             {"--section", "95,144,40,136", "o.gif"},
+             {"--section", "10,20,10,20", "o.gif"},
+             {"--section", "0,0,0,180", "o.gif"},
+             {"--section", "38,144,40,136", "--width", "0", "o.gif"},
+             {"--section", "38,144,40,136", "--depth-max", "-5", "o.gif"},
+             {"--section", "38,144,40,136", "o.html"},
+             {"--depth", "100,0", "o.gif"}}) {
+        const ParseResult refused = parse(args);
+        EXPECT_FALSE(refused.run) << args[0] << " " << args[1];
+        EXPECT_EQ(refused.exit_code, kExitCommandLine) << args[1];
+    }
+}
+
+// Entries in the swath are placed along it when they have a depth within
+// the range; the others are counted, and the default range comes from the
+// swath's deepest event only.
+TEST(SectionPanel, PlacesCountsAndTicks) {
+    std::string error;
+    const std::optional<SectionProfile> profile = SectionProfile::between({0, 0}, {0, 10}, &error);
+    ASSERT_TRUE(profile) << error;
+    std::vector<QuakeRecord> catalogue(5);
+    const float places[5][2] = {{0.0f, 5.0f}, {0.2f, 2.0f}, {0.0f, 3.0f}, {1.0f, 4.0f}, {0.0f, 11.0f}};
+    for (size_t i = 0; i < 5; ++i) {
+        catalogue[i].latitude = places[i][0];
+        catalogue[i].longitude = places[i][1];
+    }
+    const std::vector<float> depths = {120.0f, 260.0f, std::nanf(""), 900.0f, 900.0f};
+    const SectionPlaces by_default = place_in_section(*profile, catalogue, depths, 50.0, std::nullopt);
+    EXPECT_EQ(by_default.in_swath, 3u);  // 1 degree across and past A' are out
+    EXPECT_EQ(by_default.without_depth, 1u);
+    EXPECT_EQ(by_default.depth_max_km, 300.0);
+    EXPECT_NEAR(by_default.along_km[0], kEarthRadiusKm * 5.0 * M_PI / 180.0, 1e-3);
+    EXPECT_TRUE(std::isnan(by_default.along_km[2]));
+    EXPECT_TRUE(std::isnan(by_default.along_km[3]));
+    const SectionPlaces shallow = place_in_section(*profile, catalogue, depths, 50.0, 200.0);
+    EXPECT_EQ(shallow.too_deep, 1u);
+    EXPECT_TRUE(std::isnan(shallow.along_km[1]));
+    EXPECT_FALSE(std::isnan(shallow.along_km[0]));
+
+    EXPECT_EQ(axis_ticks(500.0, 6), (std::vector<double>{0, 100, 200, 300, 400, 500}));
+    EXPECT_EQ(axis_ticks(726.0, 10), (std::vector<double>{0, 100, 200, 300, 400, 500, 600, 700}));
+    EXPECT_EQ(axis_ticks(50.0, 2), (std::vector<double>{0, 25, 50}));
+    EXPECT_EQ(axis_ticks(1112.0, 20), (std::vector<double>{0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000,
+                                                           1100}));
+}

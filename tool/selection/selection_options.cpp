@@ -27,6 +27,25 @@ std::optional<Region> parse_region(const std::string& text, std::string* error) 
     return std::nullopt;
 }
 
+std::optional<DepthRange> parse_depth_range(const std::string& text, std::string* error) {
+    const std::optional<std::vector<double>> values = parse_number_list(text, 2);
+    if (!values) {
+        *error = "expected two numbers MIN,MAX in km, got \"" + text + "\"";
+        return std::nullopt;
+    }
+    if ((*values)[0] > (*values)[1]) {
+        *error = "the least depth is greater than the greatest";
+        return std::nullopt;
+    }
+    return DepthRange{(*values)[0], (*values)[1]};
+}
+
+std::string check_depth_option(const std::string& text) {
+    std::string error;
+    parse_depth_range(text, &error);
+    return error;
+}
+
 std::string check_number_option(const std::string& text) {
     return parse_finite_number(text) ? std::string() : "not a finite number: " + text;
 }
@@ -75,11 +94,20 @@ std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlag
             .add_option("--region", flags.region,
                         subject + " inside S,N,W,E (degrees, edges included; W > E crosses the antimeridian)")
             ->check(CLI::Validator(check_region_option, "S,N,W,E")),
+        command
+            .add_option("--depth", flags.depth,
+                        subject + " from MIN to MAX km deep (ends included); events without a depth are dropped")
+            ->check(CLI::Validator(check_depth_option, "MIN,MAX")),
     };
 }
 
 Selection make_selection(bool all_types, const SelectionFlags& flags, bool skip_bad) {
-    return make_selection(all_types, flags.min_magnitude, flags.from, flags.to, flags.region, skip_bad);
+    Selection selection = make_selection(all_types, flags.min_magnitude, flags.from, flags.to, flags.region, skip_bad);
+    if (!flags.depth.empty()) {
+        std::string error;
+        selection.depth = parse_depth_range(flags.depth, &error);
+    }
+    return selection;
 }
 
 std::optional<LongitudeForm> parse_longitude_form(const std::string& text) {

@@ -1,5 +1,5 @@
 // Selection options shared by the importer's modes and the statistics (--min-mag, --from, --to,
-// --region, and --longitudes for how kept events are written), checked and
+// --region, --depth, and --longitudes for how kept events are written), checked and
 // turned into a Selection, and the word on an import that kept nothing.
 // Each check returns an empty string for a good value, otherwise what is
 // wrong, as CLI11 validators do.
@@ -19,11 +19,16 @@ std::optional<double> parse_finite_number(const std::string& text);
 // longitudes within ±180. West greater than east crosses the antimeridian.
 std::optional<Region> parse_region(const std::string& text, std::string* error);
 
+// "MIN,MAX" in km: finite numbers, MIN at most MAX (depths above sea level
+// are negative).
+std::optional<DepthRange> parse_depth_range(const std::string& text, std::string* error);
+
 // Validators for --min-mag (a finite number), --from/--to (a date or a
 // date-time) and --region.
 std::string check_number_option(const std::string& text);
 std::string check_time_option(const std::string& text);
 std::string check_region_option(const std::string& text);
+std::string check_depth_option(const std::string& text);
 
 // The selection the options describe. Throws CLI::ValidationError when --from
 // is not before --to (no event could be kept).
@@ -36,13 +41,14 @@ struct SelectionFlags {
     std::string from;
     std::string to;
     std::string region;
+    std::string depth;
 };
 
 // How the options' help words the selection: events kept from what is read,
 // or events asked of an event service.
 enum class SelectionWording { keep, fetch };
 
-// Registers --min-mag, --from, --to and --region on `command`, each checked
+// Registers --min-mag, --from, --to, --region and --depth on `command`, each checked
 // as it is parsed; returns them in that order, e.g. for needs(), required()
 // or excludes().
 std::vector<CLI::Option*> add_selection_options(CLI::App& command, SelectionFlags& flags,
