@@ -101,6 +101,23 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
+// The median wall and CPU time of `repetitions` recordings with `args`, and
+// their frame count.
+Timing median_recording(const std::string& recorder, const std::vector<std::string>& args, const std::string& log,
+                        int repetitions) {
+    std::vector<double> wall, cpu;
+    Timing result;
+    for (int i = 0; i < repetitions; ++i) {
+        const Timing t = run_recorder(recorder, args, log);
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+        result.frames = t.frames;
+    }
+    result.wall = median(wall);
+    result.cpu = median(cpu);
+    return result;
+}
+
 struct Result {
     Timing whole;  // medians
     Timing fixed;  // first and last frame only
@@ -195,18 +212,12 @@ void measure_real_time(const std::string& recorder, int repetitions, const std::
         const std::string log = work + "/log.txt";
         const std::vector<std::string> args = {"--window", "6h", "--step", "10m", bench::outline_file().path(),
                                                file.path(), output};
-        std::vector<double> wall, cpu;
-        long frames = 0;
-        for (int i = 0; i < repetitions; ++i) {
-            const Timing t = run_recorder(recorder, args, log);
-            wall.push_back(t.wall);
-            cpu.push_back(t.cpu);
-            frames = t.frames;
-        }
+        const Timing t = median_recording(recorder, args, log, repetitions);
+        const long frames = t.frames;
         const double video = static_cast<double>(frames) / kFps;
-        const double factor = video / median(wall);
+        const double factor = video / t.wall;
         std::printf("%-40s %7ld %7.1fs %8.2fs %8.2fs %7.1fx %7.1fx %s\n", (std::string("  to ") + ending).c_str(),
-                    frames, video, median(wall), median(cpu), factor, video / median(cpu),
+                    frames, video, t.wall, t.cpu, factor, video / t.cpu,
                     factor >= 20.0 ? "met" : "NOT MET");
         std::fflush(stdout);
         std::remove(output.c_str());
@@ -245,20 +256,14 @@ void measure_map_mode(const std::string& recorder, int repetitions, const std::s
                                          "--colour", "depth", "--coast", coast};
         if (c.section) args.insert(args.end(), {"--section", "38.5,144,36.5,140"});
         args.insert(args.end(), {outline.path(), file.path(), output});
-        std::vector<double> wall, cpu;
-        long frames = 0;
-        for (int i = 0; i < repetitions; ++i) {
-            const Timing t = run_recorder(recorder, args, log);
-            wall.push_back(t.wall);
-            cpu.push_back(t.cpu);
-            frames = t.frames;
-        }
+        const Timing t = median_recording(recorder, args, log, repetitions);
+        const long frames = t.frames;
         const double video = static_cast<double>(frames) / kFps;
-        const double factor = video / median(wall);
+        const double factor = video / t.wall;
         const double target = std::strcmp(ending, "gif") == 0 ? 15.0 : 10.0;
         std::printf("%-40s %7ld %7.1fs %8.2fs %8.2fs %7.1fx %7.1fx >= %.0fx %s\n",
-                    (std::string(c.section ? "  with --section, to " : "  to ") + ending).c_str(), frames, video, median(wall), median(cpu), factor,
-                    video / median(cpu), target, factor >= target ? "met" : "NOT MET");
+                    (std::string(c.section ? "  with --section, to " : "  to ") + ending).c_str(), frames, video, t.wall, t.cpu, factor,
+                    video / t.cpu, target, factor >= target ? "met" : "NOT MET");
         std::fflush(stdout);
         std::remove(output.c_str());
         std::remove(log.c_str());
