@@ -15,6 +15,7 @@ extern "C" {
 #include <string_view>
 
 #include "app/viewer_state.h"
+#include "record/png_writer.h"
 #include "record/recording.h"
 #include "timeline/time_window.h"
 #include "tool/output_file.h"
@@ -99,6 +100,114 @@ std::string fill_template(std::string_view text, const std::vector<std::pair<std
     }
     out.append(text.substr(at));
     return out;
+}
+
+// Day measures in whole seconds: the ages' column and windows travel as
+// integers that pack small.
+int64_t day_seconds(double days) { return std::llround(days * 86400.0); }
+
+nlohmann::json colour_json(const Rgb& c) { return nlohmann::json::array({c.r, c.g, c.b}); }
+
+// A coast with more points than a page should carry is thinned first to an
+// eighth of a pixel at the recording's zoom, four times finer than what a
+// frame draws, so that zooming in keeps it smooth.
+constexpr size_t kMostCoastPoints = 250000;
+
+nlohmann::json coasts_json(const std::vector<CoastLine>& coasts, double least) {
+    using nlohmann::json;
+    const bool thin = coast_point_count(coasts) > kMostCoastPoints;
+    std::vector<float> xy;
+    json counts = json::array();
+    json closed = json::array();
+    for (const CoastLine& line : coasts) {
+        const size_t before = xy.size();
+        for (size_t i = 0; i + 1 < line.xy.size(); i += 2) {
+            const bool ends = i == 0 || i + 3 >= line.xy.size();
+            if (thin && !ends && std::fabs(line.xy[i] - xy[xy.size() - 2]) < least &&
+                std::fabs(line.xy[i + 1] - xy.back()) < least)
+                continue;
+            xy.push_back(line.xy[i]);
+            xy.push_back(line.xy[i + 1]);
+        }
+        counts.push_back((xy.size() - before) / 2);
+        closed.push_back(line.closed);
+    }
+    return json{{"counts", counts}, {"closed", closed}, {"xy", base64_text(pack_floats(xy))}};
+}
+
+nlohmann::json map_json(const PagePlayback& page, size_t n) {
+    using nlohmann::json;
+    const MapPageParts& m = *page.map;
+    const MapSetup& setup = *page.map_setup;
+    json glyph_segments = json::array();
+    for (const std::vector<float>& segments : m.glyphs.segments) glyph_segments.push_back(segments);
+    json map = {
+        {"bottom", m.map_bottom},
+        {"world", {m.world.left, m.world.right, m.world.bottom, m.world.top}},
+        {"coastLeast", m.coast_least},
+        {"markPixels", mark_pixels_per_magnitude(setup.height)},
+        {"markLeast", kLeastMarkHalfPixels},
+        {"text",
+         {{"scale", m.text_scale},
+          {"lineWidth", m.text_line_width},
+          {"threshold", {m.threshold_x, m.threshold_y}},
+          {"dates", {m.dates_x, m.dates_y}},
+          {"advances", m.glyphs.advances},
+          {"segments", glyph_segments}}},
+    };
+    if (!setup.coasts.empty()) {
+        const double zoom = std::max(static_cast<double>(viewer.zoom), 1e-9);
+        map["coasts"] = coasts_json(setup.coasts, m.coast_least / 4.0 / zoom);
+    }
+    switch (setup.colouring) {
+        case Colouring::Magnitude: map["colouring"] = "magnitude"; break;
+        case Colouring::Depth: {
+            map["colouring"] = "depth";
+            const int count = static_cast<int>(setup.depth_bounds.size()) + 1;
+            json palette = json::array();
+            palette.push_back(colour_json(kUnknownDepthColour));
+            for (int k = 0; k < count; ++k) palette.push_back(colour_json(depth_class_colour(k, count)));
+            map["palette"] = palette;
+            // Each entry's class plus one, 0 for an unknown depth.
+            std::string classes(n, '\0');
+            for (size_t i = 0; i < n; ++i) {
+                const float depth =
+                    setup.depths != nullptr && i < setup.depths->size() ? (*setup.depths)[i] : std::nanf("");
+                classes[i] = static_cast<char>(depth_class(depth, setup.depth_bounds) + 1);
+            }
+            map["classes"] = base64_text(classes);
+            break;
+        }
+        case Colouring::Age: {
+            map["colouring"] = "age";
+            std::vector<int64_t> seconds(n);
+            for (size_t i = 0; i < n; ++i) seconds[i] = day_seconds(entry_day_measure(viewer.catalogue[i]));
+            map["ages"] = base64_text(pack_deltas(seconds));
+            std::vector<int64_t> windows;
+            for (double days : page.window_days) windows.push_back(day_seconds(days));
+            map["windows"] = base64_text(pack_deltas(windows));
+            break;
+        }
+    }
+    if (m.section) {
+        std::vector<int16_t> columns(m.panel_columns.begin(), m.panel_columns.begin() + std::min(n, m.panel_columns.size()));
+        std::vector<int16_t> rows(m.panel_rows.begin(), m.panel_rows.begin() + std::min(n, m.panel_rows.size()));
+        columns.resize(n, kNotInPanel);
+        rows.resize(n, kNotInPanel);
+        map["section"] = {
+            {"profile", m.profile},
+            {"edges", {m.edges[0], m.edges[1]}},
+            {"lineWidth", m.profile_line_width},
+            {"dash", m.edge_dash},
+            {"colour", colour_json(m.profile_colour)},
+            {"labelAway", m.label_away},
+            {"cap", m.cap_height},
+            {"rowsLow", m.panel_rows_low},
+            {"columns", base64_text(pack_int16s(columns))},
+            {"rows", base64_text(pack_int16s(rows))},
+        };
+    }
+    return map;
 }
 
 }  // namespace
@@ -195,6 +304,17 @@ std::string pack_floats(const std::vector<float>& values) {
     return out;
 }
 
+std::string pack_int16s(const std::vector<int16_t>& values) {
+    std::string out;
+    out.reserve(values.size() * 2);
+    for (int16_t v : values) {
+        const auto u = static_cast<uint16_t>(v);
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+    return out;
+}
+
 std::string base64_text(const std::string& bytes) {
     // In pieces whose size is a multiple of 3, so that no padding falls
     // between them and the library's int sizes hold.
@@ -219,6 +339,15 @@ void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const 
     window_reset();
     page->startup_legend = std::string(viewer.window_first_date.text()) + " - " + viewer.window_last_date.text();
     page->startup_end = std::clamp<int64_t>(viewer.last_index, 0, n);
+    const bool ages = page->map_setup != nullptr && page->map_setup->colouring == Colouring::Age;
+    const auto keep_window_days = [&] {
+        double start = 0.0;
+        double end = 0.0;
+        sequence.window_days(&start, &end);
+        page->window_days.push_back(start);
+        page->window_days.push_back(end);
+    };
+    if (ages) keep_window_days();
     start_playback();
 
     for (int64_t k = plan.first; k <= plan.last; ++k) {
@@ -232,6 +361,7 @@ void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const 
         const char* legend = sequence.legend();
         frame.legend = legend != nullptr ? std::string(legend) : sequence.dates();
         page->frames.push_back(std::move(frame));
+        if (ages) keep_window_days();
     }
 
     page->preferred_keys.resize(static_cast<size_t>(n));
@@ -307,19 +437,32 @@ std::string page_text(const PagePlayback& page) {
           {"magnitudeScale", magnitude_scale},
           {"magnitudes", base64_text(packed_magnitudes)}}},
     };
+    if (page.map != nullptr && page.map_setup != nullptr) data["map"] = map_json(page, n);
     const std::string data_text = script_safe_json(data);
     const std::string title = html_text(page.title);
+    // The parts of a map-mode frame below the map never change: the page
+    // shows the recorder's own pixels of them, as an image in the page
+    // (loaded before the page's load event, unlike one made by script).
+    std::string lower;
+    std::string lower_png;
+    if (page.map != nullptr && page.map->lower.height > 0 && png_bytes(page.map->lower, &lower_png))
+        lower = "<img id=\"lower\" hidden alt=\"\" src=\"data:image/png;base64," + base64_text(lower_png) + "\">";
     return fill_template(asset(page_assets::page_template, page_assets::page_template_size),
                          {{"title", title},
+                          {"lower", lower},
                           {"style", asset(page_assets::player_style, page_assets::player_style_size)},
                           {"script", asset(page_assets::player_script, page_assets::player_script_size)},
                           {"data", data_text}});
 }
 
 int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
-                     const std::vector<int64_t>* instants, const PageView& view) {
+                     const std::vector<int64_t>* instants, const PageView& view, const MapPageParts* map) {
     PagePlayback page;
     page.view = view;
+    if (map != nullptr) {
+        page.map = map;
+        page.map_setup = &map_setup();
+    }
     page.fps = options.fps;
     const size_t slash = options.quake_path.rfind('/');
     page.title = "sismap: " + (slash == std::string::npos ? options.quake_path : options.quake_path.substr(slash + 1));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "record/frame_plan.h"
+#include "record/map_view.h"
 #include "record/record_options.h"
 
 // Where a point of the drawing plane lands in the frame under the
@@ -88,7 +89,16 @@ struct PagePlayback {
     std::vector<PageFrame> frames;
     std::vector<int64_t> preferred_keys;
     std::string key_unit;
+    // Map mode: what the page draws it from, and for --colour age each
+    // frame's time window (start, end; the start-up view's first) on the
+    // day measure.
+    const MapPageParts* map = nullptr;
+    const MapSetup* map_setup = nullptr;
+    std::vector<double> window_days;
 };
+
+// Signed 16-bit integers, little-endian.
+std::string pack_int16s(const std::vector<int16_t>& values);
 
 // Fills `page` from the ViewerState and `sequence`, which must stand at
 // frame 0 (as planning leaves it); `instants` are the catalogue's times in
@@ -101,5 +111,6 @@ std::string page_text(const PagePlayback& page);
 
 // Gathers and writes the page to `options.output_path`, whole or not at
 // all. Returns the exit status, with a message on failure.
+// `map`, in map mode, is what the page draws the map from.
 int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
-                     const std::vector<int64_t>* instants, const PageView& view);
+                     const std::vector<int64_t>* instants, const PageView& view, const MapPageParts* map = nullptr);

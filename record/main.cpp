@@ -143,14 +143,22 @@ int record_still(const RecordOptions& options, const DrawFrame& draw) {
 // glyph widths the window has.
 int record_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
                 const RealTimeFrames& real_time) {
+    const std::vector<int64_t>* instants = options.real_time ? &real_time.instants() : nullptr;
     PageView view;
+    if (options.map_mode) {
+        // Map mode's page draws from the map's own parts.
+        view.width = options.width;
+        view.height = options.height;
+        const MapPageParts parts = map_page_parts();
+        return record_html_page(options, plan, sequence, instants, view, &parts);
+    }
     view.width = kWindowSize;
     view.height = kWindowSize;
     double scale[4];
     plane_to_frame_pixels(scale);
     view.camera = PlaneToFrame{scale[0], scale[1], scale[2], scale[3]};
     for (char c = ' '; c <= '~'; ++c) view.glyph_advances.push_back(legend_text_pixels(std::string(1, c).c_str()));
-    return record_html_page(options, plan, sequence, options.real_time ? &real_time.instants() : nullptr, view);
+    return record_html_page(options, plan, sequence, instants, view);
 }
 
 }  // namespace

@@ -56,9 +56,17 @@ Rgb aged_colour(float magnitude, double newness) {
     return Rgb{c.r * scale, c.g * scale, c.b * scale};
 }
 
+double mark_pixels_per_magnitude(int frame_height) {
+    return 0.025 * kViewerPixelsPerUnit * frame_height / kViewerWindow;
+}
+
 double mark_half_pixels(float magnitude, int frame_height) {
-    const double viewer = static_cast<double>(magnitude) * 0.025 * kViewerPixelsPerUnit;
-    return std::max(2.0, viewer * frame_height / kViewerWindow);
+    return std::max(kLeastMarkHalfPixels, static_cast<double>(magnitude) * mark_pixels_per_magnitude(frame_height));
+}
+
+double entry_day_measure(const QuakeRecord& quake) {
+    return day_measure(quake.date.year, quake.date.month, quake.date.day, quake.time.hour, quake.time.minute,
+                       quake.time.second);
 }
 
 double key_cap_height(int frame_width, int frame_height) {
@@ -145,6 +153,35 @@ WorldWindow frame_outline(double min_x, double min_y, double max_x, double max_y
     const double cx = (min_x + max_x) / 2.0;
     const double cy = (min_y + max_y) / 2.0;
     return WorldWindow{cx - width / 2.0, cx + width / 2.0, cy - height / 2.0, cy + height / 2.0};
+}
+
+std::vector<std::vector<std::pair<double, double>>> dashes(const std::vector<std::pair<double, double>>& points,
+                                                           double length) {
+    std::vector<std::vector<std::pair<double, double>>> pieces;
+    if (points.empty() || !(length > 0.0)) return pieces;
+    bool drawn = true;
+    double left = length;  // of the present dash or gap
+    pieces.push_back({points.front()});
+    for (size_t i = 1; i < points.size(); ++i) {
+        auto [x, y] = points[i - 1];
+        const auto [bx, by] = points[i];
+        double step = std::hypot(bx - x, by - y);
+        while (step >= left) {
+            // The dash or gap ends inside this piece of the line.
+            const double t = left / step;
+            x += (bx - x) * t;
+            y += (by - y) * t;
+            step -= left;
+            if (drawn) pieces.back().emplace_back(x, y);
+            else pieces.push_back({{x, y}});
+            drawn = !drawn;
+            left = length;
+        }
+        left -= step;
+        if (drawn) pieces.back().emplace_back(bx, by);
+    }
+    if (drawn && pieces.back().size() < 2) pieces.pop_back();  // a dash begun at the very end
+    return pieces;
 }
 
 double day_measure(int year, int month, int day, int hour, int minute, int second) {

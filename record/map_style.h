@@ -5,7 +5,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "data/records.h"
 
 enum class Colouring { Magnitude, Depth, Age };
 
@@ -40,6 +43,9 @@ Rgb aged_colour(float magnitude, double newness);
 // pixels high: what the viewer's start-up view gives it in its 650-pixel
 // window, scaled by frame_height / 650, and at least 2.
 double mark_half_pixels(float magnitude, int frame_height);
+// The same without its least size: pixels per unit of magnitude.
+double mark_pixels_per_magnitude(int frame_height);
+inline constexpr double kLeastMarkHalfPixels = 2.0;
 
 // The height in pixels of a capital letter of the keys' text.
 double key_cap_height(int frame_width, int frame_height);
@@ -76,6 +82,14 @@ struct WorldWindow {
 WorldWindow frame_outline(double min_x, double min_y, double max_x, double max_y, int map_width, int map_height,
                           double margin);
 
+// The pieces of the line through `points` (pixels) drawn when it is
+// dashed: `length` pixels drawn from its start, `length` left out, and so
+// on along the whole line.
+std::vector<std::vector<std::pair<double, double>>> dashes(const std::vector<std::pair<double, double>>& points,
+                                                           double length);
+
 // Whole days on a 365-day count with the hours of the day as a fraction: a
 // measure for ages within a window, the same for events and for the window.
 double day_measure(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// A catalogue entry's date and time on that measure, for --colour age.
+double entry_day_measure(const QuakeRecord& quake);

@@ -220,8 +220,7 @@ Rgb mark_colour(int32_t i, const QuakeRecord& quake, double window_start, double
                                       static_cast<int>(setup.depth_bounds.size()) + 1);
         }
         case Colouring::Age: {
-            const double at = day_measure(quake.date.year, quake.date.month, quake.date.day, quake.time.hour,
-                                          quake.time.minute, quake.time.second);
+            const double at = entry_day_measure(quake);
             const double span = window_end - window_start;
             return aged_colour(quake.magnitude, span > 0.0 ? (at - window_start) / span : 1.0);
         }
@@ -254,16 +253,26 @@ void draw_marks(double window_start, double window_end) {
     glDisable(GL_SCISSOR_TEST);
 }
 
-void draw_band(const std::string& dates) {
+int text_line_width() { return static_cast<int>(std::max(1.0, std::round(cap / 8.0))); }
+
+// Where the threshold's and the dates' baselines start.
+double changing_text_x(Box box) { return band.placed[box].width; }
+double changing_text_y(Box box) { return band.placed[box].height + cap * 0.35; }
+
+// The band; without `changing` its threshold and dates are left out, for
+// the page, which writes them itself.
+void draw_band(const std::string* changing) {
     glColor3f(0.0f, 0.0f, 0.0f);
     glRectd(0.0, 0.0, setup.width, band.height);
-    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+    glLineWidth(static_cast<float>(text_line_width()));
     const double baseline_drop = cap / 2.0;  // a text's middle is half a capital above its baseline
     glColor3f(1.0f, 0.0f, 0.0f);
-    char threshold[16];
-    format_magnitude_legend(threshold, sizeof threshold);
-    draw_text_at(band.placed[kThreshold].width, band.placed[kThreshold].height + cap * 0.35, threshold);
-    draw_text_at(band.placed[kDates].width, band.placed[kDates].height + cap * 0.35, dates);
+    if (changing != nullptr) {
+        char threshold[16];
+        format_magnitude_legend(threshold, sizeof threshold);
+        draw_text_at(changing_text_x(kThreshold), changing_text_y(kThreshold), threshold);
+        draw_text_at(changing_text_x(kDates), changing_text_y(kDates), *changing);
+    }
 
     // Size key: "Size:" then a mark and "M3", "M5", "M7".
     double x = band.placed[kSizeKey].width;
@@ -280,7 +289,7 @@ void draw_band(const std::string& dates) {
         plus_at(static_cast<int>(x) + h, static_cast<int>(middle), h);
         glEnd();
         x += 2.0 * h + 1.0 + cap * 0.4;
-        glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+        glLineWidth(static_cast<float>(text_line_width()));
         glColor3f(1.0f, 0.0f, 0.0f);
         const std::string label = "M" + std::to_string(static_cast<int>(m));
         draw_text_at(x, middle - baseline_drop, label);
@@ -354,8 +363,7 @@ double panel_y(double depth_km) {
 // The profile's points as the map's world coordinates: longitudes unwrapped
 // along the line, starting within 180 degrees of the map's centre, so that
 // a line across 180 degrees stays whole on an outline in 0..360.
-std::vector<std::pair<double, double>> profile_world_points(double across_km) {
-    const ViewTransform view = current_view();
+std::vector<std::pair<double, double>> profile_geo_points(double across_km) {
     const std::vector<GeoPoint> points = setup.section->trace(across_km, setup.section->length_km() / 256.0);
     std::vector<std::pair<double, double>> xy;
     double last = viewer.centre_x;
@@ -364,29 +372,53 @@ std::vector<std::pair<double, double>> profile_world_points(double across_km) {
         while (longitude - last > 180.0) longitude -= 360.0;
         while (longitude - last < -180.0) longitude += 360.0;
         last = longitude;
-        xy.emplace_back((longitude - view.centre_x) * view.zoom + view.offset_x,
-                        (p.latitude - view.centre_y) * view.zoom + view.offset_y);
+        xy.emplace_back(longitude, p.latitude);
     }
     return xy;
 }
+
+// The same after the viewer's zoom and pan.
+std::vector<std::pair<double, double>> profile_world_points(double across_km) {
+    const ViewTransform view = current_view();
+    std::vector<std::pair<double, double>> xy = profile_geo_points(across_km);
+    for (auto& [x, y] : xy) {
+        x = (x - view.centre_x) * view.zoom + view.offset_x;
+        y = (y - view.centre_y) * view.zoom + view.offset_y;
+    }
+    return xy;
+}
+
+int profile_line_width() { return static_cast<int>(std::max(1.0, std::round(cap / 7.0))); }
+// The swath's edges are dashed: this many pixels drawn, as many left out.
+double edge_dash_pixels() { return 4.0 * std::max(1.0, std::round(cap / 4.0)); }
+double label_away() { return cap * 1.2; }
 
 void record_section_lines() {
     section_lines = glGenLists(1);
     glNewList(section_lines, GL_COMPILE);
     glColor3fv(kProfileColour);
-    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 7.0))));
+    glLineWidth(static_cast<float>(profile_line_width()));
     glBegin(GL_LINE_STRIP);
     for (const auto& [x, y] : profile_world_points(0.0)) glVertex2d(x, y);
     glEnd();
     glLineWidth(1.0f);
-    glEnable(GL_LINE_STIPPLE);
-    glLineStipple(static_cast<GLint>(std::max(1.0, std::round(cap / 4.0))), 0x0F0F);
+    // Dashes measured in pixels along the whole edge: the graphics
+    // library's stipple starts again at each of the edge's short pieces,
+    // which would leave it solid.
+    const double pixels_per_x = setup.width / (world.right - world.left);
+    const double pixels_per_y = (setup.height - map_bottom) / (world.top - world.bottom);
     for (const double side : {-1.0, 1.0}) {
-        glBegin(GL_LINE_STRIP);
-        for (const auto& [x, y] : profile_world_points(side * setup.section_width_km)) glVertex2d(x, y);
-        glEnd();
+        std::vector<std::pair<double, double>> points = profile_world_points(side * setup.section_width_km);
+        for (auto& [x, y] : points) {
+            x *= pixels_per_x;
+            y *= pixels_per_y;
+        }
+        for (const std::vector<std::pair<double, double>>& dash : dashes(points, edge_dash_pixels())) {
+            glBegin(GL_LINE_STRIP);
+            for (const auto& [x, y] : dash) glVertex2d(x / pixels_per_x, y / pixels_per_y);
+            glEnd();
+        }
     }
-    glDisable(GL_LINE_STIPPLE);
     glEndList();
 }
 
@@ -410,9 +442,9 @@ void draw_profile_labels() {
         dx = 1.0;
         dy = 0.0;
     }
-    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+    glLineWidth(static_cast<float>(text_line_width()));
     glColor3fv(kProfileColour);
-    const double away = cap * 1.2;
+    const double away = label_away();
     const struct {
         double x, y, sign;
         const char* text;
@@ -446,7 +478,7 @@ void draw_panel_frame() {
         const int y = static_cast<int>(std::floor(panel_y(z)));
         glRecti(panel.left - tick, y, panel.left, y + t);
     }
-    glLineWidth(static_cast<float>(std::max(1.0, std::round(cap / 8.0))));
+    glLineWidth(static_cast<float>(text_line_width()));
     glColor3f(1.0f, 0.0f, 0.0f);
     const double below = panel.bottom - panel.tick - cap * 0.4 - cap;
     for (size_t k = 0; k < panel.distance_ticks.size(); ++k) {
@@ -538,10 +570,134 @@ void read_map_frame(FrameImage* image, const std::string& dates, double window_s
         draw_panel_frame();
         draw_section_marks(window_start, window_end);
     }
-    draw_band(dates);
+    draw_band(&dates);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, setup.width, setup.height, GL_BGRA, GL_UNSIGNED_BYTE, image->bgra.data());
 }
 
 int map_band_height() { return static_cast<int>(band.height); }
+
+const MapSetup& map_setup() { return setup; }
+
+namespace {
+
+// The glyphs as the library itself draws them, caught in feedback mode: a
+// camera of one window unit per font unit shows each character's line
+// segments, and a point drawn after it lands where it left the text's
+// origin. The font's units reach from about -33 to 120 up and 0 to 105
+// across, well inside the 1000-unit view.
+StrokeGlyphs capture_glyphs() {
+    StrokeGlyphs glyphs;
+    constexpr double kReach = 500.0;
+    std::vector<GLfloat> buffer(1 << 15);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-kReach, kReach, -kReach, kReach, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glViewport(0, 0, static_cast<GLsizei>(2 * kReach), static_cast<GLsizei>(2 * kReach));
+    for (int c = 32; c <= 126; ++c) {
+        glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        glPushMatrix();
+        glutStrokeCharacter(kFont, c);
+        glBegin(GL_POINTS);
+        glVertex2f(0.0f, 0.0f);
+        glEnd();
+        glPopMatrix();
+        const GLint count = glRenderMode(GL_RENDER);
+        std::vector<float> segments;
+        float advance = 0.0f;
+        for (GLint at = 0; at < count;) {
+            const auto token = static_cast<GLenum>(buffer[static_cast<size_t>(at)]);
+            if ((token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) && at + 4 < count) {
+                for (int k = 1; k <= 4; ++k)
+                    segments.push_back(static_cast<float>(buffer[static_cast<size_t>(at + k)] - kReach));
+                at += 5;
+            } else if (token == GL_POINT_TOKEN && at + 2 < count) {
+                advance = static_cast<float>(buffer[static_cast<size_t>(at + 1)] - kReach);
+                at += 3;
+            } else if (token == GL_POLYGON_TOKEN && at + 1 < count) {
+                at += 2 + 2 * static_cast<GLint>(buffer[static_cast<size_t>(at + 1)]);
+            } else {
+                ++at;  // a pass-through or bitmap token carries no more than its value here
+            }
+        }
+        glyphs.advances.push_back(advance);
+        glyphs.segments.push_back(std::move(segments));
+    }
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    return glyphs;
+}
+
+std::vector<double> flattened(const std::vector<std::pair<double, double>>& points) {
+    std::vector<double> xy;
+    for (const auto& [x, y] : points) {
+        xy.push_back(x);
+        xy.push_back(y);
+    }
+    return xy;
+}
+
+}  // namespace
+
+MapPageParts map_page_parts() {
+    MapPageParts parts;
+    parts.map_bottom = map_bottom;
+    parts.band_height = static_cast<int>(band.height);
+    parts.world = world;
+    parts.coast_least = 0.5 / (setup.width / (world.right - world.left));
+    parts.text_scale = cap / kStrokeCapHeight;
+    parts.text_line_width = text_line_width();
+    parts.threshold_x = changing_text_x(kThreshold);
+    parts.threshold_y = changing_text_y(kThreshold);
+    parts.dates_x = changing_text_x(kDates);
+    parts.dates_y = changing_text_y(kDates);
+    parts.cap_height = cap;
+    parts.glyphs = capture_glyphs();
+
+    // Below the map, as a frame draws it but for what changes.
+    glViewport(0, 0, setup.width, setup.height);
+    glClear(GL_COLOR_BUFFER_BIT);
+    pixel_camera();
+    if (setup.section) draw_panel_frame();
+    draw_band(nullptr);
+    parts.lower = FrameImage(setup.width, map_bottom);
+    if (map_bottom > 0) {
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, setup.width, map_bottom, GL_BGRA, GL_UNSIGNED_BYTE, parts.lower.bgra.data());
+    }
+
+    if (setup.section) {
+        parts.section = true;
+        parts.profile = flattened(profile_geo_points(0.0));
+        parts.edges[0] = flattened(profile_geo_points(-setup.section_width_km));
+        parts.edges[1] = flattened(profile_geo_points(setup.section_width_km));
+        parts.profile_line_width = profile_line_width();
+        parts.edge_dash = edge_dash_pixels();
+        parts.profile_colour = Rgb{kProfileColour[0], kProfileColour[1], kProfileColour[2]};
+        parts.label_away = label_away();
+        parts.panel_rows_low = static_cast<int>(band.height);
+        const std::vector<float>& along = setup.section_places.along_km;
+        const size_t placed = std::min(along.size(), setup.depths != nullptr ? setup.depths->size() : size_t{0});
+        parts.panel_columns.assign(viewer.catalogue.size(), kNotInPanel);
+        parts.panel_rows.assign(viewer.catalogue.size(), kNotInPanel);
+        for (size_t i = 0; i < std::min(placed, viewer.catalogue.size()); ++i) {
+            if (std::isnan(along[i])) continue;
+            parts.panel_columns[i] = static_cast<int16_t>(std::floor(panel_x(along[i])));
+            parts.panel_rows[i] = static_cast<int16_t>(std::floor(panel_y((*setup.depths)[i])));
+        }
+    }
+    return parts;
+}

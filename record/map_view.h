@@ -4,6 +4,7 @@
 // drawn with GLUT's stroke font at a size that grows with the frame.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,3 +45,52 @@ void read_map_frame(FrameImage* image, const std::string& dates, double window_s
 // Where the map and the band lie, for tests of the layout: the band's
 // height in pixels and the world window of the map part.
 int map_band_height();
+
+// The stroke font's glyphs for characters 32 to 126 as the graphics library
+// draws them, in font units with the baseline's left end at 0, 0: each
+// glyph's line segments (x0, y0, x1, y1, ...) and how far it moves the text
+// on.
+struct StrokeGlyphs {
+    std::vector<float> advances;
+    std::vector<std::vector<float>> segments;
+};
+
+// What a web page needs to draw map mode's frames as read_map_frame draws
+// them: the frame's split, the map's world window, everything below the map
+// that never changes as an image, where the two texts that do change go,
+// the font, and per catalogue entry what colours it and where it lies in
+// the section panel. Taken once set_up_map has run, in the window.
+struct MapPageParts {
+    int map_bottom = 0;
+    int band_height = 0;
+    WorldWindow world;
+    double coast_least = 0.0;    // in world units: coast vertices closer than this to the last are left out
+    FrameImage lower;            // the frame's lowest map_bottom rows: the band and the panel without
+                                 // their changing texts and the section's marks
+    double text_scale = 1.0;     // pixels per font unit
+    int text_line_width = 1;
+    double threshold_x = 0.0;    // the texts' baselines' left ends, in pixels from the lower left
+    double threshold_y = 0.0;
+    double dates_x = 0.0;
+    double dates_y = 0.0;
+    StrokeGlyphs glyphs;
+    // Section: the profile and the swath's edges as longitude, latitude
+    // pairs unwrapped along them, and each entry's panel pixel (column,
+    // row), kNotInPanel when it is not drawn there.
+    bool section = false;
+    std::vector<double> profile;
+    std::vector<double> edges[2];
+    int profile_line_width = 1;
+    double edge_dash = 4.0;      // the edges' dashes and gaps, in pixels
+    Rgb profile_colour;
+    double label_away = 0.0;     // how far A and A' stand beyond the line's ends
+    double cap_height = 0.0;
+    int panel_rows_low = 0;      // the section's marks are drawn in rows panel_rows_low <= y < map_bottom
+    std::vector<int16_t> panel_columns;
+    std::vector<int16_t> panel_rows;
+};
+inline constexpr int16_t kNotInPanel = INT16_MIN;
+MapPageParts map_page_parts();
+
+// The map's setup as set_up_map kept it.
+const MapSetup& map_setup();

@@ -15,6 +15,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "tool/cleanup.h"
@@ -23,14 +24,22 @@
 
 namespace {
 
+// Where libpng's bytes go: a file, or memory.
 struct PngTarget {
-    OutputFile* out;
-    uint64_t bytes;
+    OutputFile* out = nullptr;
+    std::string* memory = nullptr;
+    uint64_t bytes = 0;
 };
 
 void write_data(png_structp png, png_bytep data, png_size_t length) {
     auto* target = static_cast<PngTarget*>(png_get_io_ptr(png));
-    if (target->out->write(std::string_view(reinterpret_cast<const char*>(data), length))) target->bytes += length;
+    const std::string_view piece(reinterpret_cast<const char*>(data), length);
+    if (target->memory != nullptr) {
+        target->memory->append(piece);
+        target->bytes += length;
+    } else if (target->out->write(piece)) {
+        target->bytes += length;
+    }
 }
 
 void flush_data(png_structp) {}
@@ -49,20 +58,15 @@ bool encode(png_structp png, png_infop info, const FrameImage& image, png_bytep*
     return true;
 }
 
-}  // namespace
-
-bool write_png(const FrameImage& image, const std::string& path, std::string* error, uint64_t* size) {
-    OutputFile out;
-    if (!out.open(path, error)) return false;
-    PngTarget target{&out, 0};
+// The whole image through libpng into `target`; false when libpng failed.
+bool encode_into(const FrameImage& image, PngTarget* target) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, &info);
-        *error = "cannot write '" + path + "': out of memory";
         return false;
     }
-    png_set_write_fn(png, &target, write_data, flush_data);
+    png_set_write_fn(png, target, write_data, flush_data);
     // Level 6 takes most of the gain of 9 at a fraction of its time; the
     // frames are mostly black.
     png_set_compression_level(png, 6);
@@ -70,13 +74,30 @@ bool write_png(const FrameImage& image, const std::string& path, std::string* er
     for (int y = 0; y < image.height; ++y) rows[static_cast<size_t>(y)] = const_cast<png_bytep>(image.row(y));
     const bool encoded = encode(png, info, image, rows.data());
     png_destroy_write_struct(&png, &info);
-    if (!encoded) {
+    return encoded;
+}
+
+}  // namespace
+
+bool write_png(const FrameImage& image, const std::string& path, std::string* error, uint64_t* size) {
+    OutputFile out;
+    if (!out.open(path, error)) return false;
+    PngTarget target;
+    target.out = &out;
+    if (!encode_into(image, &target)) {
         *error = "cannot write '" + path + "': libpng failed";
         return false;
     }
     if (!out.commit(error)) return false;
     if (size) *size = target.bytes;
     return true;
+}
+
+bool png_bytes(const FrameImage& image, std::string* bytes) {
+    bytes->clear();
+    PngTarget target;
+    target.memory = bytes;
+    return encode_into(image, &target);
 }
 
 namespace {

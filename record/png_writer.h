@@ -12,6 +12,9 @@
 // Writes `image` as an 8-bit RGB PNG to `path`, in place only when whole.
 bool write_png(const FrameImage& image, const std::string& path, std::string* error, uint64_t* size = nullptr);
 
+// `image` as the bytes of a PNG file, in `bytes`; false when libpng fails.
+bool png_bytes(const FrameImage& image, std::string* bytes);
+
 // The file name of frame `n` inside `folder` (with or without a final '/'),
 // its number padded with zeros to `digits`.
 std::string frame_file_name(const std::string& folder, int64_t n, int digits = 5);

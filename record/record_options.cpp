@@ -432,11 +432,6 @@ ParseResult parse_record_options(int argc, const char* const* argv) {
     std::string error;
     if (!output_kind_of(o.output_path, is_directory(o.output_path), &o.kind, &error))
         return command_line_error(error);
-    // The page draws the viewer's frames with its own code; the map's camera,
-    // keys band, coasts and colourings are not drawn there.
-    if (o.kind == OutputKind::Html && o.map_mode)
-        return command_line_error("an .html page plays the viewer's frames; --fit, --coast, --size, --colour and "
-                                  "--section are for GIF, MP4 and PNG outputs");
     // H.264 in yuv420p halves the colour planes: both sides must be even.
     if (o.kind == OutputKind::Mp4 && (o.width % 2 != 0 || o.height % 2 != 0))
         return command_line_error("--size must have even sides for an .mp4 output, not " +

@@ -1,10 +1,13 @@
 // The playback page's player. It draws what sismap-record draws: the marks
 // of the frame's events, the white outline, the black legend strip and the
-// red legend, with the viewer's keys. The recorder has worked out every
-// frame (which events, which legend text); the player finds the frame's
-// first and last event by binary search on the events' keys and draws only
-// those. Everything is drawn into pixels directly, without smoothing, so
-// that marks and outline land on the pixels the recorder's frames show.
+// red legend, with the viewer's keys; in map mode the map part with its
+// coasts, marks sized in pixels and the section's lines, over the keys band
+// and the section panel the recorder drew. The recorder has worked out
+// every frame (which events, which legend text); the player finds the
+// frame's first and last event by binary search on the events' keys and
+// draws only those. Everything is drawn into pixels directly, without
+// smoothing, so that marks and lines land on the pixels the recorder's
+// frames show.
 (function () {
   'use strict';
 
@@ -55,6 +58,14 @@
     return values;
   }
 
+  function unpackInt16s(base64, count) {
+    const bytes = bytesOf(base64);
+    if (bytes.length < count * 2) throw new Error('packed column ends early');
+    const values = new Int16Array(count);
+    for (let i = 0; i < count; i++) values[i] = (bytes[2 * i] | (bytes[2 * i + 1] << 8)) << 16 >> 16;
+    return values;
+  }
+
   function unpackMagnitudes(base64, count, scale) {
     if (scale === 0) return unpackFloats(base64, count);
     const bytes = bytesOf(base64);
@@ -94,6 +105,7 @@
   const frameHigh = unpackDeltas(data.frames.high, frameCount);
   const legends = data.frames.legends;
   const outline = data.outline;
+  const map = data.map || null;
 
   // --- State, as the viewer keeps it --------------------------------------
 
@@ -148,10 +160,19 @@
     return colour;
   }
 
+  // Rows drawing may light now, as the recorder's scissor and viewport
+  // keep each part of a map-mode frame to its own rows.
+  let clipLow = 0;
+  let clipHigh = H - 1;
+  function clipRows(low, high) {
+    clipLow = Math.max(0, low);
+    clipHigh = Math.min(H - 1, high);
+  }
+
   // Frame pixels, x from the left and y from the bottom as the graphics
   // library counts them, are put at row H - 1 - y of the canvas.
   function put(column, row, colour) {
-    if (column >= 0 && column < W && row >= 0 && row < H) pixels[(H - 1 - row) * W + column] = colour;
+    if (column >= 0 && column < W && row >= clipLow && row <= clipHigh) pixels[(H - 1 - row) * W + column] = colour;
   }
 
   // Lines as the graphics library draws them, by the diamond-exit rule: a
@@ -192,7 +213,7 @@
     if (!(Math.abs(dx) + Math.abs(dy) > 0)) return;
     if (dy === 0 && dx > 0) {
       const row = Math.floor(ay);
-      if (row < 0 || row >= H) return;
+      if (row < clipLow || row > clipHigh) return;
       const h = halfWidth(ay - row - 0.5);
       const from = Math.max(0, Math.floor(ax - 0.5 - h) + 1);
       const to = Math.min(W - 1, Math.floor(bx - 0.5 - h));
@@ -204,14 +225,15 @@
       const column = Math.floor(ax);
       if (column < 0 || column >= W) return;
       const h = halfWidth(ax - column - 0.5);
-      const from = Math.max(0, Math.floor(ay - 0.5 - h) + 1);
-      const to = Math.min(H - 1, Math.floor(by - 0.5 - h));
+      const from = Math.max(clipLow, Math.floor(ay - 0.5 - h) + 1);
+      const to = Math.min(clipHigh, Math.floor(by - 0.5 - h));
       for (let r = from; r <= to; r++) pixels[(H - 1 - r) * W + column] = colour;
       return;
     }
     const visit = (column, row) => {
-      if (column < 0 || column >= W || row < 0 || row >= H) return;
-      if (meetsDiamond(ax, ay, dx, dy, column, row) && !inDiamond(bx, by, column, row)) put(column, row, colour);
+      if (column < 0 || column >= W || row < clipLow || row > clipHigh) return;
+      if (meetsDiamond(ax, ay, dx, dy, column, row) && !inDiamond(bx, by, column, row))
+        pixels[(H - 1 - row) * W + column] = colour;
     };
     if (Math.abs(dx) >= Math.abs(dy)) {
       const from = Math.max(0, Math.floor(Math.min(ax, bx) - 0.5));
@@ -221,11 +243,38 @@
         for (let r = y - 1; r <= y + 1; r++) visit(c, r);
       }
     } else {
-      const from = Math.max(0, Math.floor(Math.min(ay, by) - 0.5));
-      const to = Math.min(H - 1, Math.floor(Math.max(ay, by) + 0.5));
+      const from = Math.max(clipLow, Math.floor(Math.min(ay, by) - 0.5));
+      const to = Math.min(clipHigh, Math.floor(Math.max(ay, by) + 0.5));
       for (let r = from; r <= to; r++) {
         const x = Math.floor(ax + (r + 0.5 - ay) * dx / dy);
         for (let c = x - 1; c <= x + 1; c++) visit(c, r);
+      }
+    }
+  }
+
+  // A line `width` pixels wide, as the graphics library widens it: along
+  // its longer axis, each pixel whose centre the line passes gets the
+  // `width` pixels across it whose centres lie within half the width.
+  function wideLine(ax, ay, bx, by, width, colour) {
+    if (width <= 1) {
+      line(ax, ay, bx, by, colour);
+      return;
+    }
+    const dx = bx - ax;
+    const dy = by - ay;
+    if (!(Math.abs(dx) + Math.abs(dy) > 0)) return;
+    const half = width / 2;
+    if (Math.abs(dx) >= Math.abs(dy)) {
+      const to = Math.max(ax, bx);
+      for (let c = Math.ceil(Math.min(ax, bx) - 0.5); c + 0.5 < to; c++) {
+        const y = ay + (c + 0.5 - ax) * dy / dx;
+        for (let r = Math.ceil(y - half - 0.5); r + 0.5 < y + half; r++) put(c, r, colour);
+      }
+    } else {
+      const to = Math.max(ay, by);
+      for (let r = Math.ceil(Math.min(ay, by) - 0.5); r + 0.5 < to; r++) {
+        const x = ax + (r + 0.5 - ay) * dx / dy;
+        for (let c = Math.ceil(x - half - 0.5); c + 0.5 < x + half; c++) put(c, r, colour);
       }
     }
   }
@@ -248,6 +297,15 @@
   function draw() {
     const started = performance.now();
     const win = currentWindow();
+    if (map) drawMap(win);
+    else drawViewer(win);
+    lastDrawMilliseconds = performance.now() - started;
+    if (firstDrawnAt < 0) firstDrawnAt = performance.now();
+    showStatus(win);
+  }
+
+  // The viewer's frame: the camera and legend of its 650-pixel window.
+  function drawViewer(win) {
     pixels.fill(BLACK);
     const zoom = state.zoom;
     const centreX = fround(view.centreX);
@@ -321,10 +379,295 @@
       context.fillText(text, 0, 0);
       context.restore();
     }
+  }
 
-    lastDrawMilliseconds = performance.now() - started;
-    if (firstDrawnAt < 0) firstDrawnAt = performance.now();
-    showStatus(win);
+  // --- Map mode -------------------------------------------------------------
+
+  const RED = rgba(255, 0, 0);
+
+  function colourOf(rgb) {
+    return rgba(channel(rgb[0]), channel(rgb[1]), channel(rgb[2]));
+  }
+
+  // The texts, in the stroke font the recorder writes them in: each
+  // character's segments, scaled from font units to pixels.
+  function glyphAt(code) {
+    const c = code - 32;
+    return c >= 0 && c < map.text.advances.length ? c : -1;
+  }
+
+  function strokeText(x, y, text, colour) {
+    const t = map.text;
+    let pen = 0;
+    for (let i = 0; i < text.length; i++) {
+      const c = glyphAt(text.charCodeAt(i));
+      if (c < 0) continue;
+      const segments = t.segments[c];
+      for (let k = 0; k + 3 < segments.length; k += 4) {
+        wideLine(x + (pen + segments[k]) * t.scale, y + segments[k + 1] * t.scale,
+                 x + (pen + segments[k + 2]) * t.scale, y + segments[k + 3] * t.scale, t.lineWidth, colour);
+      }
+      pen += t.advances[c];
+    }
+  }
+
+  // The text's width as the recorder lays texts out: the font's whole
+  // units, rounded, in pixels.
+  function strokeTextWidth(text) {
+    let units = 0;
+    for (let i = 0; i < text.length; i++) {
+      const c = glyphAt(text.charCodeAt(i));
+      if (c >= 0) units += map.text.advances[c];
+    }
+    return Math.floor(units + 0.5) * map.text.scale;
+  }
+
+  let mapParts = null;  // unpacked once the page is ready
+
+  function unpackMap() {
+    const parts = {lower: null, coasts: null, classes: null, ages: null, windows: null, columns: null, rows: null};
+    const image = document.getElementById('lower');
+    if (image && map.bottom > 0) {
+      const scratch = document.createElement('canvas');
+      scratch.width = W;
+      scratch.height = map.bottom;
+      const scratchContext = scratch.getContext('2d');
+      scratchContext.drawImage(image, 0, 0);
+      parts.lower = new Uint32Array(scratchContext.getImageData(0, 0, W, map.bottom).data.buffer);
+    }
+    if (map.coasts) {
+      let points = 0;
+      for (const count of map.coasts.counts) points += count;
+      parts.coasts = unpackFloats(map.coasts.xy, 2 * points);
+    }
+    if (map.colouring === 'depth') {
+      parts.classes = bytesOf(map.classes);
+      parts.palette = map.palette.map(colourOf);
+    } else if (map.colouring === 'age') {
+      parts.ages = unpackDeltas(map.ages, eventCount);
+      parts.windows = unpackDeltas(map.windows, 2 * (frameCount + 1));
+    }
+    if (map.section) {
+      parts.columns = unpackInt16s(map.section.columns, eventCount);
+      parts.rows = unpackInt16s(map.section.rows, eventCount);
+      parts.profileColour = colourOf(map.section.colour);
+    }
+    mapParts = parts;
+  }
+
+  // Where a point of the plane lands in the frame under the present zoom
+  // and pan: the map part's camera spreads its world window over the rows
+  // from map.bottom up.
+  function mapPixelX(x) {
+    const w = map.world;
+    return (x - w[0]) / (w[1] - w[0]) * W;
+  }
+  function mapPixelY(y) {
+    const w = map.world;
+    return map.bottom + (y - w[2]) / (w[3] - w[2]) * (H - map.bottom);
+  }
+
+  // The map part's lines (coasts or outline) for the present view, kept
+  // until the zoom or the pan changes: a full coast takes far longer to
+  // draw than a frame's marks.
+  let linesKey = null;
+  let linesLayer = null;
+
+  function drawMapLines(centreX, centreY, offsetX, offsetY) {
+    const key = state.zoom + ' ' + offsetX + ' ' + offsetY;
+    const rows = (H - map.bottom) * W;
+    if (key === linesKey) {
+      pixels.set(linesLayer);
+      return;
+    }
+    pixels.fill(BLACK, 0, rows);
+    const zoom = state.zoom;
+    if (mapParts.coasts) {
+      // As the recorder lists them: a vertex within half a pixel of the
+      // last one kept is left out, but for each line's ends.
+      const xy = mapParts.coasts;
+      const least = map.coastLeast;
+      let at = 0;
+      map.coasts.counts.forEach((count, n) => {
+        let lastX = 0;
+        let lastY = 0;
+        let firstX = 0;
+        let firstY = 0;
+        let previousX = 0;
+        let previousY = 0;
+        for (let i = 0; i < count; i++) {
+          const x = (xy[2 * (at + i)] - centreX) * zoom + offsetX;
+          const y = (xy[2 * (at + i) + 1] - centreY) * zoom + offsetY;
+          const ends = i === 0 || i === count - 1;
+          if (!ends && Math.abs(x - lastX) < least && Math.abs(y - lastY) < least) continue;
+          lastX = x;
+          lastY = y;
+          const px = mapPixelX(x);
+          const py = mapPixelY(y);
+          if (i === 0) {
+            firstX = px;
+            firstY = py;
+          } else {
+            line(previousX, previousY, px, py, WHITE);
+          }
+          previousX = px;
+          previousY = py;
+        }
+        if (map.coasts.closed[n] && count > 1) line(previousX, previousY, firstX, firstY, WHITE);
+        at += count;
+      });
+    } else {
+      const points = outline.length / 2;
+      let previousX = 0;
+      let previousY = 0;
+      for (let p = 0; p <= points && points > 0; p++) {
+        const q = p % points;
+        const x = mapPixelX(fround(fround(outline[2 * q] - centreX) * zoom + offsetX));
+        const y = mapPixelY(fround(fround(outline[2 * q + 1] - centreY) * zoom + offsetY));
+        if (p > 0) line(previousX, previousY, x, y, WHITE);
+        previousX = x;
+        previousY = y;
+      }
+    }
+    linesKey = key;
+    linesLayer = pixels.slice(0, rows);
+  }
+
+  // The pieces of the line through `xy` (pixels, x, y, x, y, ...) drawn
+  // when it is dashed as the recorder dashes it: `length` pixels drawn from
+  // its start, `length` left out, and so on along the whole line.
+  function dashes(xy, length) {
+    const pieces = [];
+    if (xy.length < 2 || !(length > 0)) return pieces;
+    let drawn = true;
+    let left = length;
+    pieces.push([xy[0], xy[1]]);
+    for (let k = 2; k + 1 < xy.length; k += 2) {
+      let x = xy[k - 2];
+      let y = xy[k - 1];
+      const bx = xy[k];
+      const by = xy[k + 1];
+      let step = Math.hypot(bx - x, by - y);
+      while (step >= left) {
+        const t = left / step;
+        x += (bx - x) * t;
+        y += (by - y) * t;
+        step -= left;
+        if (drawn) pieces[pieces.length - 1].push(x, y);
+        else pieces.push([x, y]);
+        drawn = !drawn;
+        left = length;
+      }
+      left -= step;
+      if (drawn) pieces[pieces.length - 1].push(bx, by);
+    }
+    if (drawn && pieces[pieces.length - 1].length < 4) pieces.pop();
+    return pieces;
+  }
+
+  // A plus centred on pixel (i, j) with bars h pixels either side.
+  function plus(i, j, h, colour) {
+    for (let c = i - h; c <= i + h; c++) put(c, j, colour);
+    for (let r = j - h; r <= j + h; r++) put(i, r, colour);
+  }
+
+  function drawMap(win) {
+    const bottom = map.bottom;
+    const zoom = state.zoom;
+    const centreX = fround(view.centreX);
+    const centreY = fround(view.centreY);
+    const offsetX = fround(centreX + state.panX);
+    const offsetY = fround(centreY + state.panY);
+    const threshold = state.threshold;
+    clipRows(bottom, H - 1);
+    drawMapLines(centreX, centreY, offsetX, offsetY);
+    if (mapParts.lower) pixels.set(mapParts.lower, (H - bottom) * W);
+    else pixels.fill(BLACK, (H - bottom) * W);
+
+    // The colour of entry i: by magnitude, by its depth's class, or by
+    // magnitude dimmed with its age in the window.
+    let windowStart = 0;
+    let windowSpan = 0;
+    if (mapParts.windows) {
+      const w = state.mode === 'full' ? 0 : state.frame + 1;
+      windowStart = mapParts.windows[2 * w];
+      windowSpan = mapParts.windows[2 * w + 1] - windowStart;
+    }
+    const colourAt = (i, m) => {
+      if (mapParts.classes) return mapParts.palette[mapParts.classes[i]];
+      if (mapParts.ages) {
+        const newness = windowSpan > 0 ? (mapParts.ages[i] - windowStart) / windowSpan : 1;
+        const scale = fround(0.25 + 0.75 * Math.min(1, Math.max(0, newness)));
+        const green = fround(Math.min(1, Math.max(0, fround((8 - m) / 5))));
+        return rgba(channel(scale), channel(fround(green * scale)), 0);
+      }
+      return markColour(m);
+    };
+    const halfPixels = (m) => Math.round(Math.max(map.markLeast, m * map.markPixels));
+
+    // Marks in pixels, centred on the pixel their event falls in.
+    for (let i = win.first; i < win.end; i++) {
+      const m = magnitudes[i];
+      if (m < threshold) continue;
+      const px = mapPixelX((longitudes[i] - centreX) * zoom + offsetX);
+      const py = mapPixelY((latitudes[i] - centreY) * zoom + offsetY);
+      if (!(px > -100 && px < W + 100 && py > -100 && py < H + 100)) continue;
+      plus(Math.floor(px), Math.floor(py), halfPixels(m), colourAt(i, m));
+    }
+
+    if (map.section) {
+      const section = map.section;
+      const toPixels = (xy) => {
+        const out = [];
+        for (let k = 0; k + 1 < xy.length; k += 2) {
+          out.push(mapPixelX((xy[k] - centreX) * zoom + offsetX), mapPixelY((xy[k + 1] - centreY) * zoom + offsetY));
+        }
+        return out;
+      };
+      // The profile over the marks, and the swath's dashed edges.
+      const profile = toPixels(section.profile);
+      for (let k = 0; k + 3 < profile.length; k += 2) {
+        wideLine(profile[k], profile[k + 1], profile[k + 2], profile[k + 3], section.lineWidth,
+                 mapParts.profileColour);
+      }
+      for (const edge of section.edges) {
+        for (const dash of dashes(toPixels(edge), section.dash)) {
+          for (let k = 0; k + 3 < dash.length; k += 2)
+            line(dash[k], dash[k + 1], dash[k + 2], dash[k + 3], mapParts.profileColour);
+        }
+      }
+      // A and A' beyond the line's ends, kept in the map part.
+      clipRows(0, H - 1);
+      const ax = profile[0];
+      const ay = profile[1];
+      const bx = profile[profile.length - 2];
+      const by = profile[profile.length - 1];
+      const length = Math.hypot(bx - ax, by - ay);
+      const ux = length > 0 ? (bx - ax) / length : 1;
+      const uy = length > 0 ? (by - ay) / length : 0;
+      const cap = section.cap;
+      for (const [x0, y0, sign, text] of [[ax, ay, -1, 'A'], [bx, by, 1, "A'"]]) {
+        const w = strokeTextWidth(text);
+        const x = Math.min(Math.max(x0 + sign * ux * section.labelAway - w / 2, 2), W - w - 2);
+        const y = Math.min(Math.max(y0 + sign * uy * section.labelAway - cap / 2, bottom + 2), H - cap - 2);
+        strokeText(x, y, text, mapParts.profileColour);
+      }
+      // The section's marks over the panel the recorder drew.
+      clipRows(section.rowsLow, bottom - 1);
+      for (let i = win.first; i < win.end; i++) {
+        const column = mapParts.columns[i];
+        if (column === -32768) continue;
+        const m = magnitudes[i];
+        if (m < threshold) continue;
+        plus(column, mapParts.rows[i], halfPixels(m), colourAt(i, m));
+      }
+    }
+
+    // The band's texts that change.
+    clipRows(0, H - 1);
+    strokeText(map.text.threshold[0], map.text.threshold[1], magnitudeText(), RED);
+    strokeText(map.text.dates[0], map.text.dates[1], win.dates, RED);
+    context.putImageData(image, 0, 0);
   }
 
   // --- Controls and the address ------------------------------------------
@@ -480,9 +823,17 @@
     control.addEventListener('click', () => { if (control.tagName === 'BUTTON') control.blur(); });
   }
 
-  readHash();
-  show();
-  setInterval(tick, 1000 / data.fps);
+  // Map mode waits for the image of the parts below its map, which the
+  // page holds and the browser decodes before the page's load event.
+  function begin() {
+    if (map) unpackMap();
+    readHash();
+    show();
+    setInterval(tick, 1000 / data.fps);
+  }
+  const lowerImage = document.getElementById('lower');
+  if (map && lowerImage && !lowerImage.complete) lowerImage.addEventListener('load', begin, {once: true});
+  else begin();
 
   // What is on screen, for scripts and tests.
   window.sismapPlayer = {
