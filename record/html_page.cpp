@@ -331,7 +331,7 @@ std::string base64_text(const std::string& bytes) {
     return out;
 }
 
-void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const std::vector<int64_t>* instants,
+void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const InstantKeys* instants,
                           PagePlayback* page) {
     const int64_t n = std::min<int64_t>(viewer.quake_count, static_cast<int64_t>(viewer.catalogue.size()));
     // The start-up view by the viewer's own reset, then back to frame 0 as
@@ -365,13 +365,13 @@ void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const 
     }
 
     page->preferred_keys.resize(static_cast<size_t>(n));
-    if (instants != nullptr && static_cast<int64_t>(instants->size()) == n) {
-        // Whole seconds since the first event's: every real-time window
-        // starts and ends on a whole second.
-        page->key_unit = "second";
-        const int64_t origin = n > 0 ? floor_div(instants->front(), 100) : 0;
+    if (instants != nullptr && instants->instants != nullptr && instants->grain > 0 &&
+        static_cast<int64_t>(instants->instants->size()) == n) {
+        const std::vector<int64_t>& at = *instants->instants;
+        page->key_unit = "hundredths*" + std::to_string(instants->grain);
         for (int64_t i = 0; i < n; ++i)
-            page->preferred_keys[static_cast<size_t>(i)] = floor_div((*instants)[static_cast<size_t>(i)], 100) - origin;
+            page->preferred_keys[static_cast<size_t>(i)] =
+                floor_div(at[static_cast<size_t>(i)] - instants->origin, instants->grain);
     } else {
         page->key_unit = "date";
         for (int64_t i = 0; i < n; ++i)
@@ -456,12 +456,13 @@ std::string page_text(const PagePlayback& page) {
 }
 
 int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
-                     const std::vector<int64_t>* instants, const PageView& view, const MapPageParts* map) {
+                     const InstantKeys* instants, const PageView& view, const MapPageParts* map,
+                     const MapSetup* setup) {
     PagePlayback page;
     page.view = view;
-    if (map != nullptr) {
+    if (map != nullptr && setup != nullptr) {
         page.map = map;
-        page.map_setup = &map_setup();
+        page.map_setup = setup;
     }
     page.fps = options.fps;
     const size_t slash = options.quake_path.rfind('/');

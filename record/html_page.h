@@ -45,7 +45,7 @@ struct PageFrame {
 // frame's events are exactly those whose key lies in [low, high): the page
 // finds both ends by binary search. `unit` names what a key counts.
 struct FrameKeys {
-    std::string unit;             // "second", "date" or "index"
+    std::string unit;             // "hundredths*G" (G hundredths a key), "date" or "index"
     std::vector<int64_t> events;  // non-decreasing
     std::vector<int64_t> low;     // one per frame
     std::vector<int64_t> high;
@@ -100,10 +100,21 @@ struct PagePlayback {
 // Signed 16-bit integers, little-endian.
 std::string pack_int16s(const std::vector<int16_t>& values);
 
+// Real time's instants (hundredths of a second since 1970, one per entry)
+// and the grid every window's bounds lie on: origin plus whole grains.
+// Events are keyed by their grain, so that the page's keys stay small
+// whatever the catalogue's span, and binary search still finds exactly the
+// recorder's events.
+struct InstantKeys {
+    const std::vector<int64_t>* instants = nullptr;
+    int64_t origin = 0;
+    int64_t grain = 100;
+};
+
 // Fills `page` from the ViewerState and `sequence`, which must stand at
-// frame 0 (as planning leaves it); `instants` are the catalogue's times in
-// hundredths of a second in real time, or null for the viewer's days.
-void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const std::vector<int64_t>* instants,
+// frame 0 (as planning leaves it); `instants` in real time, or null for the
+// viewer's days.
+void gather_page_playback(const FramePlan& plan, FrameSequence& sequence, const InstantKeys* instants,
                           PagePlayback* page);
 
 // The whole page's text.
@@ -111,6 +122,7 @@ std::string page_text(const PagePlayback& page);
 
 // Gathers and writes the page to `options.output_path`, whole or not at
 // all. Returns the exit status, with a message on failure.
-// `map`, in map mode, is what the page draws the map from.
+// In map mode, `map` and `setup` are what the page draws the map from.
 int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
-                     const std::vector<int64_t>* instants, const PageView& view, const MapPageParts* map = nullptr);
+                     const InstantKeys* instants, const PageView& view, const MapPageParts* map = nullptr,
+                     const MapSetup* setup = nullptr);

@@ -143,14 +143,15 @@ int record_still(const RecordOptions& options, const DrawFrame& draw) {
 // glyph widths the window has.
 int record_page(const RecordOptions& options, const FramePlan& plan, FrameSequence& sequence,
                 const RealTimeFrames& real_time) {
-    const std::vector<int64_t>* instants = options.real_time ? &real_time.instants() : nullptr;
+    const InstantKeys keys{&real_time.instants(), real_time.t0(), real_time.bound_grain()};
+    const InstantKeys* instants = options.real_time ? &keys : nullptr;
     PageView view;
     if (options.map_mode) {
         // Map mode's page draws from the map's own parts.
         view.width = options.width;
         view.height = options.height;
         const MapPageParts parts = map_page_parts();
-        return record_html_page(options, plan, sequence, instants, view, &parts);
+        return record_html_page(options, plan, sequence, instants, view, &parts, &map_setup());
     }
     view.width = kWindowSize;
     view.height = kWindowSize;

@@ -117,6 +117,8 @@ void RealTimeFrames::entries(int64_t k, int32_t* first, int32_t* end) const {
                                 instants_.begin());
 }
 
+int64_t RealTimeFrames::bound_grain() const { return std::gcd(step_, window_); }
+
 void RealTimeFrames::window_days(int64_t k, double* start, double* end) const {
     const auto measure = [](int64_t instant) {
         const Instant at{Hundredths{instant}};

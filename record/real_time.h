@@ -48,6 +48,10 @@ public:
     // Each entry's instant in the ordered catalogue, in hundredths of a
     // second since 1970 UTC.
     const std::vector<int64_t>& instants() const { return instants_; }
+    // Every window's start and end is T0 plus a whole number of grains
+    // (hundredths of a second): the step's and the window's common divisor.
+    int64_t t0() const { return t0_; }
+    int64_t bound_grain() const;
 
 private:
     std::vector<int64_t> instants_;  // hundredths of a second since 1970 UTC, ascending

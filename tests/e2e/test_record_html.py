@@ -14,6 +14,7 @@ calendar, and the page must request nothing but itself.
 
 import bisect
 import datetime
+import math
 import os
 import shutil
 import subprocess
@@ -33,6 +34,7 @@ RECORDER = None  # set from the command line
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 OUTLINE = os.path.join(SOURCE, "samples", "california.txt")
 CATALOGUE = os.path.join(SOURCE, "samples", "california_quakes.txt")
+BOX = os.path.join(HERE, "outline.txt")  # latitude 0 to 12, longitude 0 to 16
 SIZE = 650
 
 
@@ -114,13 +116,14 @@ class PageTestCase(unittest.TestCase):
     def state(self):
         return self.browser.evaluate("sismapPlayer.state()")
 
-    def screenshot(self, page, fragment):
+    def screenshot(self, page, fragment, size=(SIZE, SIZE)):
         self.browser.open(page, fragment)
-        return png_pixels(self.browser.screenshot_rgb(SIZE, SIZE))
+        return png_pixels(self.browser.screenshot_rgb(*size))
 
-    def assert_same_drawing(self, shot, expected_png, what):
+    def assert_same_drawing(self, shot, expected_png, what, rows=None):
         expected = png_pixels(expected_png)
         self.assertEqual(shot.shape, expected.shape, what)
+        shot, expected = shot[:rows], expected[:rows]
         ignore = dilated(legend_text_pixels(shot) | legend_text_pixels(expected), 2)
         missing = unmatched(expected, shot, ignore)
         extra = unmatched(shot, expected, ignore)
@@ -130,7 +133,7 @@ class PageTestCase(unittest.TestCase):
             keep = os.environ.get("SISMAP_TEST_ARTIFACTS")
             if keep:
                 name = what.replace(" ", "_").replace("#", "").replace("&", "_")
-                subprocess.run(["convert", "-size", "%dx%d" % (SIZE, SIZE), "-depth", "8", "rgb:-",
+                subprocess.run(["convert", "-size", "%dx%d" % (shot.shape[1], shot.shape[0]), "-depth", "8", "rgb:-",
                                 os.path.join(keep, name + "-page.png")],
                                input=shot.astype(numpy.uint8).tobytes(), check=True)
                 shutil.copy(expected_png, os.path.join(keep, name + "-recorder.png"))
@@ -139,27 +142,28 @@ class PageTestCase(unittest.TestCase):
                       "recorder's frame (first at column %d, row %d)" % (
                           what, int(missing.sum()), int(extra.sum()), columns[0], rows[0]))
 
-
-class FramesAgainstRecorderTest(PageTestCase):
-    """Marks, outline and legend strip of the page's frames against the
-    recorder's PNG frames of the same options."""
-
-    def check_options(self, name, options, frames):
+    def check_options(self, name, options, frames, outline=OUTLINE, catalogue=CATALOGUE, size=(SIZE, SIZE)):
         page = self.path(name + ".html")
         folder = self.path(name) + "/"
         os.mkdir(folder)
-        record(*options, OUTLINE, CATALOGUE, page)
-        record(*options, OUTLINE, CATALOGUE, folder)
+        record(*options, outline, catalogue, page)
+        record(*options, outline, catalogue, folder)
         written = sorted(n for n in os.listdir(folder) if n.endswith(".png"))
         self.browser.open(page)
         count = self.state()["frames"]
         self.assertEqual(count, len(written), "%s: the page's frames against the recorder's" % name)
         for k in frames:
             k = k if k >= 0 else count + k
-            shot = self.screenshot(page, "#frame=%d&bare" % k)
+            shot = self.screenshot(page, "#frame=%d&bare" % k, size)
             self.assertEqual(self.state()["frame"], k)
             self.assert_same_drawing(shot, os.path.join(folder, "frame-%05d.png" % k), "%s frame %d" % (name, k))
         return page
+
+
+class FramesAgainstRecorderTest(PageTestCase):
+    """Marks, outline and legend strip of the page's frames against the
+    recorder's PNG frames of the same options."""
+
 
     def test_viewer_playback_with_every(self):
         page = self.check_options("every", ["--every", "37"], [0, 9, -1])
@@ -174,9 +178,75 @@ class FramesAgainstRecorderTest(PageTestCase):
                            [0, 4])
 
     def test_real_time_frames_with_zoom(self):
-        # --fit is the map mode, which a page does not draw; the viewer's own
-        # camera options apply.
         self.check_options("real_time", ["--window", "90d", "--step", "45d", "--zoom", "1.5"], [0, 30, -1])
+
+
+class MapModeTest(PageTestCase):
+    """Map mode's pages: coasts, marks sized in pixels, the colourings, the
+    section and the keys band, against the recorder's frames."""
+
+    SIZE = (800, 480)
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # A subduction-like sequence in the test box (latitude 0 to 12,
+        # longitude 0 to 16): deeper westward, some without a depth.
+        rows = ["year,month,day,time,latitude,longitude,magnitude,depth"]
+        for n in range(900):
+            lat = 0.5 + (n * 7919 % 1100) / 100.0
+            lon = 9.0 + (n * 104729 % 500) / 100.0
+            depth = "" if n % 23 == 0 else "%.1f" % max(0.0, (14.0 - lon) * 60.0 + n % 40)
+            magnitude = 2.0 + (n * 31 % 50) / 10.0
+            day = n // 10
+            rows.append("2020,%02d,%02d,%02d%02d00.00,%.2f,%.2f,%.1f,%s" % (
+                1 + day // 28, 1 + day % 28, n % 24, n % 60, lat, lon, magnitude, depth))
+        cls.catalogue = os.path.join(cls.work, "deep.txt")
+        with open(cls.catalogue, "w") as f:
+            f.write("\n".join(rows) + "\n")
+        # A coast in GMT's text: an island ring and an open shore.
+        cls.coast = os.path.join(cls.work, "coast.gmt")
+        with open(cls.coast, "w") as f:
+            f.write("> island\n" + "".join("%.3f %.3f\n" % (4 + 2 * math.cos(a / 10.0), 6 + 3 * math.sin(a / 10.0))
+                                           for a in range(63)))
+            f.write("> shore\n" + "".join("%.3f %.3f\n" % (8.0 + 0.4 * math.sin(k), k * 0.25) for k in range(49)))
+
+    def test_depth_coast_and_section_frames(self):
+        options = ["--size", "%dx%d" % self.SIZE, "--colour", "depth", "--coast", self.coast, "--section", "6,7,6,15",
+                   "--every", "9"]
+        page = self.check_options("map_section", options, [0, 5, -1], outline=BOX, catalogue=self.catalogue, size=self.SIZE)
+        state = self.state()
+        self.assertEqual(state["legend"][0], "Magnitude >= 0")
+        # The start-up view of the whole catalogue against the recorder's
+        # still, in the map part: the still lays its keys band out for the
+        # whole catalogue's dates, a recording for its frames'.
+        still = self.path("map_still.png")
+        record(*options, BOX, self.catalogue, still)
+        self.assert_same_drawing(self.screenshot(page, "#bare", self.SIZE), still, "map start-up view", rows=250)
+
+    def test_age_colours_in_real_time_with_the_outline(self):
+        self.check_options("map_age", ["--size", "640x400", "--colour", "age", "--window", "20d", "--step", "10d"],
+                           [0, 4, -1], outline=BOX, catalogue=self.catalogue, size=(640, 400))
+
+    def test_keys_zoom_and_pan_the_map_as_the_options_do(self):
+        options = ["--size", "%dx%d" % self.SIZE, "--colour", "depth", "--coast", self.coast, "--section", "6,7,6,15",
+                   "--every", "9"]
+        page = self.path("map_keys.html")
+        record(*options, BOX, self.catalogue, page)
+        b = self.browser
+        b.open(page, "#bare")
+        start = self.state()
+        for key in ["4"] + ["a"] * 30 + ["ArrowLeft"] * 2 + ["ArrowDown"] * 3 + ["g"] * 4:
+            b.press(key)
+        state = self.state()
+        self.assertEqual((state["frame"], state["legend"][0]), (4, "Magnitude >= 4"))
+        shot = png_pixels(b.screenshot_rgb(*self.SIZE))
+        folder = self.path("map_keys") + "/"
+        os.mkdir(folder)
+        record(*options, "--min-mag", "4", "--zoom", "%.6g" % state["zoom"], "--pan",
+               "%.6g,%.6g" % (state["panX"] - start["panX"], state["panY"] - start["panY"]),
+               BOX, self.catalogue, folder)
+        self.assert_same_drawing(shot, os.path.join(folder, "frame-00004.png"), "map keys against options")
 
 
 class KeysTest(PageTestCase):

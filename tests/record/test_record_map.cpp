@@ -98,6 +98,21 @@ TEST(MapStyle, TheOutlineIsFramedWithItsMarginInTheMapsAspect) {
     EXPECT_NEAR(w.right - w.left, 400.0, 1e-9);
 }
 
+// Dashes run on along the whole line, across its corners, and a dash cut
+// short by the line's end is kept while a gap's is not.
+TEST(MapStyle, DashesRunOnAcrossCorners) {
+    using Points = std::vector<std::pair<double, double>>;
+    const Points corner{{0, 0}, {10, 0}, {10, 10}};
+    EXPECT_EQ(dashes(corner, 4.0), (std::vector<Points>{{{0, 0}, {4, 0}}, {{8, 0}, {10, 0}, {10, 2}}, {{10, 6}, {10, 10}}}));
+    EXPECT_EQ(dashes(corner, 3.0), (std::vector<Points>{{{0, 0}, {3, 0}}, {{6, 0}, {9, 0}}, {{10, 2}, {10, 5}},
+                                                         {{10, 8}, {10, 10}}}));
+    // Ending exactly where a gap starts leaves no one-point dash behind.
+    EXPECT_EQ(dashes({{0, 0}, {5, 0}}, 5.0), (std::vector<Points>{{{0, 0}, {5, 0}}}));
+    EXPECT_TRUE(dashes({{0, 0}, {10, 0}}, 0.0).empty());
+    EXPECT_TRUE(dashes({{1, 1}}, 2.0).empty());
+    EXPECT_TRUE(dashes({}, 2.0).empty());
+}
+
 TEST(MapOptions, EachMapOptionSwitchesToMapModeAndIsChecked) {
     const ParseResult plain = parse({"l.txt", "q.txt", "o.gif"});
     ASSERT_TRUE(plain.run);

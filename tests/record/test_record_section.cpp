@@ -129,6 +129,9 @@ TEST(SectionOptions, ReadCheckedAndRefused) {
     EXPECT_EQ(r.options.section_depth_max, 300.0);
     ASSERT_TRUE(r.options.depth);
     EXPECT_EQ(r.options.depth->min_km, -2.0);
+    // A page draws the section as a video does.
+    const ParseResult page = parse({"--section", "38,144,40,136", "o.html"});
+    EXPECT_TRUE(page.run && page.options.map_mode && page.options.section) << page.text;
     const ParseResult plain = parse({"--depth", "0,70", "o.gif"});
     ASSERT_TRUE(plain.run) << plain.text;
     EXPECT_FALSE(plain.options.map_mode);
@@ -143,7 +146,6 @@ TEST(SectionOptions, ReadCheckedAndRefused) {
              {"--section", "0,0,0,180", "o.gif"},
              {"--section", "38,144,40,136", "--width", "0", "o.gif"},
              {"--section", "38,144,40,136", "--depth-max", "-5", "o.gif"},
-             {"--section", "38,144,40,136", "o.html"},
              {"--depth", "100,0", "o.gif"}}) {
         const ParseResult refused = parse(args);
         EXPECT_FALSE(refused.run) << args[0] << " " << args[1];
