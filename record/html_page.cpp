@@ -168,13 +168,20 @@ nlohmann::json map_json(const PagePlayback& page, size_t n) {
             palette.push_back(colour_json(kUnknownDepthColour));
             for (int k = 0; k < count; ++k) palette.push_back(colour_json(depth_class_colour(k, count)));
             map["palette"] = palette;
-            // Each entry's class plus one, 0 for an unknown depth.
-            std::string classes(n, '\0');
+            // Each entry's class plus one, 0 for an unknown depth: two to a
+            // byte (the first in the low half) when they fit in four bits.
+            const int bits = count + 1 <= 16 ? 4 : 8;
+            std::string classes(bits == 4 ? (n + 1) / 2 : n, '\0');
             for (size_t i = 0; i < n; ++i) {
                 const float depth =
                     setup.depths != nullptr && i < setup.depths->size() ? (*setup.depths)[i] : std::nanf("");
-                classes[i] = static_cast<char>(depth_class(depth, setup.depth_bounds) + 1);
+                const auto value = static_cast<unsigned>(depth_class(depth, setup.depth_bounds) + 1);
+                if (bits == 4)
+                    classes[i / 2] = static_cast<char>(static_cast<unsigned char>(classes[i / 2]) | (value << (4 * (i % 2))));
+                else
+                    classes[i] = static_cast<char>(value);
             }
+            map["classBits"] = bits;
             map["classes"] = base64_text(classes);
             break;
         }
@@ -190,11 +197,20 @@ nlohmann::json map_json(const PagePlayback& page, size_t n) {
         }
     }
     if (m.section) {
-        std::vector<int16_t> columns(m.panel_columns.begin(), m.panel_columns.begin() + std::min(n, m.panel_columns.size()));
-        std::vector<int16_t> rows(m.panel_rows.begin(), m.panel_rows.begin() + std::min(n, m.panel_rows.size()));
-        columns.resize(n, kNotInPanel);
-        rows.resize(n, kNotInPanel);
+        // Only the entries the panel shows, which are usually few: their
+        // positions in the catalogue and their pixels.
+        std::vector<int64_t> entries;
+        std::vector<int16_t> columns;
+        std::vector<int16_t> rows;
+        for (size_t i = 0; i < std::min({n, m.panel_columns.size(), m.panel_rows.size()}); ++i) {
+            if (m.panel_columns[i] == kNotInPanel) continue;
+            entries.push_back(static_cast<int64_t>(i));
+            columns.push_back(m.panel_columns[i]);
+            rows.push_back(m.panel_rows[i]);
+        }
         map["section"] = {
+            {"count", entries.size()},
+            {"entries", base64_text(pack_deltas(entries))},
             {"profile", m.profile},
             {"edges", {m.edges[0], m.edges[1]}},
             {"lineWidth", m.profile_line_width},

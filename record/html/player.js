@@ -425,7 +425,7 @@
   let mapParts = null;  // unpacked once the page is ready
 
   function unpackMap() {
-    const parts = {lower: null, coasts: null, classes: null, ages: null, windows: null, columns: null, rows: null};
+    const parts = {lower: null, coasts: null, classes: null, ages: null, windows: null};
     const image = document.getElementById('lower');
     if (image && map.bottom > 0) {
       const scratch = document.createElement('canvas');
@@ -441,15 +441,20 @@
       parts.coasts = unpackFloats(map.coasts.xy, 2 * points);
     }
     if (map.colouring === 'depth') {
-      parts.classes = bytesOf(map.classes);
+      const packed = bytesOf(map.classes);
+      parts.classes = map.classBits === 4 ? new Uint8Array(eventCount) : packed;
+      if (map.classBits === 4) {
+        for (let i = 0; i < eventCount; i++) parts.classes[i] = (packed[i >> 1] >> ((i & 1) * 4)) & 15;
+      }
       parts.palette = map.palette.map(colourOf);
     } else if (map.colouring === 'age') {
       parts.ages = unpackDeltas(map.ages, eventCount);
       parts.windows = unpackDeltas(map.windows, 2 * (frameCount + 1));
     }
     if (map.section) {
-      parts.columns = unpackInt16s(map.section.columns, eventCount);
-      parts.rows = unpackInt16s(map.section.rows, eventCount);
+      parts.sectionEntries = unpackDeltas(map.section.entries, map.section.count);
+      parts.columns = unpackInt16s(map.section.columns, map.section.count);
+      parts.rows = unpackInt16s(map.section.rows, map.section.count);
       parts.profileColour = colourOf(map.section.colour);
     }
     mapParts = parts;
@@ -654,12 +659,12 @@
       }
       // The section's marks over the panel the recorder drew.
       clipRows(section.rowsLow, bottom - 1);
-      for (let i = win.first; i < win.end; i++) {
-        const column = mapParts.columns[i];
-        if (column === -32768) continue;
+      const entries = mapParts.sectionEntries;
+      for (let j = lowerBound(entries, win.first); j < entries.length && entries[j] < win.end; j++) {
+        const i = entries[j];
         const m = magnitudes[i];
         if (m < threshold) continue;
-        plus(column, mapParts.rows[i], halfPixels(m), colourAt(i, m));
+        plus(mapParts.columns[j], mapParts.rows[j], halfPixels(m), colourAt(i, m));
       }
     }
 
