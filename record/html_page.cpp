@@ -25,6 +25,8 @@ extern const unsigned char page_template[];
 extern const std::size_t page_template_size;
 extern const unsigned char player_script[];
 extern const std::size_t player_script_size;
+extern const unsigned char page_logic[];
+extern const std::size_t page_logic_size;
 extern const unsigned char player_style[];
 extern const std::size_t player_style_size;
 }  // namespace page_assets
@@ -467,6 +469,7 @@ std::string page_text(const PagePlayback& page) {
                          {{"title", title},
                           {"lower", lower},
                           {"style", asset(page_assets::player_style, page_assets::player_style_size)},
+                          {"logic", asset(page_assets::page_logic, page_assets::page_logic_size)},
                           {"script", asset(page_assets::player_script, page_assets::player_script_size)},
                           {"data", data_text}});
 }

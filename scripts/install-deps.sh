@@ -25,10 +25,11 @@ libavformat-dev libavutil-dev libplplot-dev plplot-driver-cairo nlohmann-json3-d
 # dependencies, lintian and man; pandas, lxml and GNU time for the import
 # benchmark, numpy and scipy (cKDTree) for the statistics benchmarks; ffmpeg
 # (ffprobe) to check recorded videos; Chromium, driven headless through its
-# DevTools protocol with python3-websocket, to play the recorder's web pages.
+# DevTools protocol with python3-websocket, to play the recorder's web pages,
+# and Node.js for the tests of the pages' own logic.
 test_packages="clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
 python3 dpkg-dev file lintian man-db python3-pandas python3-lxml python3-numpy python3-scipy time ffmpeg
-chromium python3-websocket"
+chromium python3-websocket nodejs"
 
 case "${1:-test}" in
     run) packages=$run_packages ;;

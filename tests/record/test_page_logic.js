@@ -1,0 +1,108 @@
+// The playback page's own logic under Node: the columns of pages the
+// recorder writes decode to the catalogue's values (keys with large jumps,
+// magnitudes in each packing), binary search over runs of equal keys, and
+// the page's dashes against the recorder's.
+//
+// Usage: node test_page_logic.js PATH_TO_SISMAP_RECORD
+'use strict';
+
+const assert = require('node:assert/strict');
+const childProcess = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const test = require('node:test');
+
+const logic = require('../../record/html/page_logic.js');
+
+const recorder = path.resolve(process.argv[2]);
+const box = path.join(__dirname, '..', 'e2e', 'outline.txt');  // latitude 0 to 12, longitude 0 to 16
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'sismap-page-logic-'));
+test.after(() => fs.rmSync(work, {recursive: true, force: true}));
+
+// The page's data block, as the page itself reads it.
+function pageData(rows, options) {
+  const catalogue = path.join(work, 'quakes.txt');
+  fs.writeFileSync(catalogue, 'year,month,day,time,latitude,longitude,magnitude\n' + rows.join('\n') + '\n');
+  const page = path.join(work, 'page.html');
+  const env = Object.assign({}, process.env);
+  delete env.DISPLAY;
+  childProcess.execFileSync(recorder, ['-q', ...options, box, catalogue, page], {env, stdio: 'pipe'});
+  const text = fs.readFileSync(page, 'utf8');
+  const match = /<script type="application\/json" id="sismap-data">(.*?)<\/script>/s.exec(text);
+  assert.ok(match, 'the page holds its data block');
+  return JSON.parse(match[1]);
+}
+
+function columns(data) {
+  const n = data.events.count;
+  return {
+    keys: logic.unpackDeltas(data.events.keys, n),
+    longitudes: logic.unpackFloats(data.events.longitudes, n),
+    latitudes: logic.unpackFloats(data.events.latitudes, n),
+    magnitudes: logic.unpackMagnitudes(data.events.magnitudes, n, data.events.magnitudeScale),
+  };
+}
+
+test('a century-long real-time catalogue decodes to its values and frames', () => {
+  const rows = [
+    '1900,01,01,000000.00,0.5,0.5,2.57',
+    '1900,01,01,235959.99,-0.25,15.75,7.99',
+    '1963,07,14,120000.00,6.125,8.0625,3.05',
+    '2024,02,29,060000.00,11.9,0.01,0.01',
+    '2024,03,01,000000.00,11.9,0.01,5.5',
+  ];
+  const data = pageData(rows, ['--window', '2d', '--step', '1d']);
+  const c = columns(data);
+  assert.equal(data.events.magnitudeScale, 100);
+  assert.deepEqual(Array.from(c.magnitudes), [2.57, 7.99, 3.05, 0.01, 5.5].map(Math.fround));
+  assert.deepEqual(Array.from(c.latitudes), [0.5, -0.25, 6.125, 11.9, 11.9].map(Math.fround));
+  assert.deepEqual(Array.from(c.longitudes), [0.5, 15.75, 8.0625, 0.01, 0.01].map(Math.fround));
+  // Keys count whole days (the grain of a 2-day window moved by 1 day) from
+  // the first window's start, 1900-01-01: 1963-07-14 is day 23,204 and
+  // 2024-02-29 day 45,349 on the real calendar.
+  assert.deepEqual(Array.from(c.keys), [0, 0, 23204, 45349, 45350]);
+  // Frame k shows days k and k + 1, to the first window past the last event.
+  const frames = data.frames.count;
+  assert.equal(frames, 45350);
+  const low = logic.unpackDeltas(data.frames.low, frames);
+  const high = logic.unpackDeltas(data.frames.high, frames);
+  const events = (k) => [logic.lowerBound(c.keys, low[k]), logic.lowerBound(c.keys, high[k])];
+  assert.deepEqual(events(0), [0, 2]);
+  assert.deepEqual(events(1), [2, 2]);
+  assert.deepEqual(events(23203), [2, 3]);
+  assert.deepEqual(events(23204), [2, 3]);
+  assert.deepEqual(events(23205), [3, 3]);
+  assert.deepEqual(events(45348), [3, 4]);
+  assert.deepEqual(events(45349), [3, 5]);
+});
+
+test('magnitudes take tenths, hundredths or floats, whichever is exact', () => {
+  const place = (m, n) => '2020,01,%d,000000.00,1,1,%s'.replace('%d', String(10 + n)).replace('%s', m);
+  const tenths = pageData(['1.5', '9.9', '0.1'].map(place), []);
+  assert.equal(tenths.events.magnitudeScale, 10);
+  assert.deepEqual(Array.from(columns(tenths).magnitudes), [1.5, 9.9, 0.1].map(Math.fround));
+  const floats = pageData(['2.555', '700', '1.5'].map(place), []);
+  assert.equal(floats.events.magnitudeScale, 0);
+  assert.deepEqual(Array.from(columns(floats).magnitudes), [2.555, 700, 1.5].map(Math.fround));
+});
+
+test('binary search finds the first of a run of equal keys', () => {
+  const keys = Float64Array.from([0, 0, 3, 3, 3, 7]);
+  assert.deepEqual([-1, 0, 1, 3, 4, 7, 8].map((k) => logic.lowerBound(keys, k)), [0, 0, 2, 2, 5, 5, 6]);
+  assert.equal(logic.lowerBound(new Float64Array(0), 5), 0);
+});
+
+test('dashes run on across corners as the recorder dashes them', () => {
+  const corner = [0, 0, 10, 0, 10, 10];
+  assert.deepEqual(logic.dashes(corner, 4), [[0, 0, 4, 0], [8, 0, 10, 0, 10, 2], [10, 6, 10, 10]]);
+  assert.deepEqual(logic.dashes(corner, 3), [[0, 0, 3, 0], [6, 0, 9, 0], [10, 2, 10, 5], [10, 8, 10, 10]]);
+  assert.deepEqual(logic.dashes([0, 0, 5, 0], 5), [[0, 0, 5, 0]]);
+  assert.deepEqual(logic.dashes([1, 1], 2), []);
+});
+
+test('a packed column that ends early is refused, not read past its end', () => {
+  assert.throws(() => logic.unpackDeltas(Buffer.from([0x81]).toString('base64'), 1), /ends early/);
+  assert.throws(() => logic.unpackFloats(Buffer.from([1, 2, 3]).toString('base64'), 1), /ends early/);
+  assert.throws(() => logic.unpackInt16s(Buffer.from([1]).toString('base64'), 1), /ends early/);
+});
