@@ -23,6 +23,7 @@ constexpr double kEyeHeight = 18.0;  // world units above the drawing plane
 bool load_viewer_state(const char* landscape_path, const char* quake_path, const LoadSettings& settings) {
     DataLoader loader;
     loader.set_quiet(settings.quiet);
+    loader.set_depths(settings.depths);
     set_view_defaults();
     if (!loader.load(landscape_path, quake_path)) return false;
 

@@ -19,6 +19,9 @@ struct LoadSettings {
     // placed on it, to leave entries out (the recorder's --depth); false
     // stops loading.
     std::function<bool(std::vector<QuakeRecord>&)> select;
+    // When set, the catalogue's depths, one per entry as read (NaN without
+    // one), from the same reading of the file: a pipe can be read once.
+    std::vector<float>* depths = nullptr;
 };
 
 // Loads both files into the ViewerState and sets it as the user first sees

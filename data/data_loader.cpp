@@ -44,7 +44,8 @@ bool DataLoader::load(const char* landscape_path, const char* quake_path) {
     // its layout: a pipe can be read only once.
     catalogue_head_ = std::string(quakes.head(kCatalogueHeadBytes));
     records_.clear();
-    read_catalogue_file(quakes, records_);
+    if (depths_ != nullptr) depths_->clear();
+    read_catalogue_file(quakes, records_, depths_);
     record_count_ = static_cast<int32_t>(records_.size());
     return true;
 }

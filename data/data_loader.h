@@ -27,6 +27,9 @@ public:
     bool load(const char* landscape_path, const char* quake_path);
     // Leaves the "Trying to open" lines out (a quiet companion program).
     void set_quiet(bool quiet) { quiet_ = quiet; }
+    // When set, `load` also reads each entry's depth (the eighth column; NaN
+    // without one) into `depths`, in the same pass over the file.
+    void set_depths(std::vector<float>* depths) { depths_ = depths; }
 
     // Reading from text already in memory; `load` feeds the files' bytes here.
     void read_landscape(std::string_view text);
@@ -57,6 +60,7 @@ public:
 private:
     OutlineBounds bounds_;
     bool quiet_ = false;
+    std::vector<float>* depths_ = nullptr;
     int32_t record_count_ = 0;
     int32_t point_count_ = 0;
     std::vector<QuakeRecord> records_;

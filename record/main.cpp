@@ -22,8 +22,6 @@
 #include "record/record_options.h"
 #include "record/recording.h"
 #include "record/section_panel.h"
-#include "data/catalogue_reader.h"
-#include "tool/input_source.h"
 #include "view/scene.h"
 
 namespace {
@@ -75,23 +73,6 @@ void keep_legend_in_frame(RealTimeFrames& real_time, FrameSequence& sequence) {
     sequence.go_to(0);
     const int right = legend_dates_right_pixel(sequence.legend());
     if (right > kWindowSize - kEdgeRoom) set_legend_dates_shift(kWindowSize - kEdgeRoom - right);
-}
-
-// --colour depth, --depth and --section: the catalogue's depths, one per
-// entry the viewer kept, read again with the depth-aware reader.
-bool read_depths(const std::string& path, size_t entries, std::vector<float>* depths, std::string* error) {
-    InputSource file;
-    std::vector<QuakeRecord> records;
-    if (!file.open(path, false)) {
-        *error = "cannot read '" + path + "' again for its depths";
-        return false;
-    }
-    read_catalogue_file(file, records, depths);
-    if (records.size() != entries || depths->size() != records.size()) {
-        *error = "'" + path + "' changed while it was read";
-        return false;
-    }
-    return true;
 }
 
 // What --depth left out, for the summary.
@@ -185,13 +166,9 @@ int main(int argc, char** argv) {
     DepthDropped dropped;
     const bool needs_depths =
         options.depth || options.section || (options.map_mode && options.colouring == Colouring::Depth);
-    if (needs_depths) {
+    if (needs_depths) load.depths = &depths;
+    if (options.depth) {
         load.select = [&](std::vector<QuakeRecord>& catalogue) {
-            if (!read_depths(options.quake_path, catalogue.size(), &depths, &error)) {
-                report_failure(error);
-                return false;
-            }
-            if (!options.depth) return true;
             dropped = select_by_depth(*options.depth, &catalogue, &depths);
             if (catalogue.empty()) {
                 report_failure("no event of '" + options.quake_path + "' is drawn: of its " +

@@ -671,6 +671,17 @@ class RealTimeAndFitTest(unittest.TestCase):
         for lat, lon, depth, _ in drawn:
             with self.subTest(selected=(lat, lon, depth)):
                 self.assertEqual(has_mark_at(frame, *place(lon, depth)), 150 <= depth <= 320)
+        # A catalogue through a pipe, which can be read only once, draws the
+        # same: its depths come from the one reading.
+        piped = os.path.join(self.work, "piped.png")
+        with open(os.path.join(self.work, "quakes.txt"), "rb") as f:
+            catalogue = f.read()
+        run = subprocess.run([RECORDER, "--size", "1280x720", "--section", "0,0,0,10", "--width", repr(edge),
+                              "--depth-max", "400", "--depth", "150,320", outline, "/dev/stdin", piped],
+                             input=catalogue, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             env=environment_without_display(), timeout=300)
+        self.assertEqual(run.returncode, 0, run.stderr.decode(errors="replace"))
+        self.assertEqual(read_image(piped).rgb, frame.rgb)
 
     def test_a_section_across_180_degrees_on_an_outline_in_0_to_360(self):
         outline = write_lines(os.path.join(self.work, "box.txt"), ["lat,lon", "-30,170", "-10,170", "-10,190", "-30,190"])
