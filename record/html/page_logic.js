@@ -66,6 +66,17 @@ const sismapLogic = (function () {
     return values;
   }
 
+  // Map mode's depth classes (each plus one, 0 for an unknown depth): two
+  // to a byte, the first in the low half, when `bits` is 4; else a byte each.
+  function unpackClasses(base64, count, bits) {
+    const packed = bytesOf(base64);
+    if (packed.length < (bits === 4 ? (count + 1) >> 1 : count)) throw new Error('packed column ends early');
+    if (bits !== 4) return packed.subarray(0, count);
+    const classes = new Uint8Array(count);
+    for (let i = 0; i < count; i++) classes[i] = (packed[i >> 1] >> ((i & 1) * 4)) & 15;
+    return classes;
+  }
+
   // First index whose key is not below `key`.
   function lowerBound(keys, key) {
     let low = 0;
@@ -110,7 +121,7 @@ const sismapLogic = (function () {
     return pieces;
   }
 
-  return {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, lowerBound, dashes};
+  return {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes};
 })();
 
 if (typeof module !== 'undefined') module.exports = sismapLogic;

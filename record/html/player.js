@@ -15,7 +15,7 @@
   const MARK_SIZE = fround(0.025);  // half a mark's bar per unit of magnitude
   const MIN_ZOOM = 0.001;           // zooming out stops above it
 
-  const {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, lowerBound, dashes} =
+  const {unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes} =
     window.sismapLogic;
   const littleEndian = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
 
@@ -370,11 +370,7 @@
       parts.coasts = unpackFloats(map.coasts.xy, 2 * points);
     }
     if (map.colouring === 'depth') {
-      const packed = bytesOf(map.classes);
-      parts.classes = map.classBits === 4 ? new Uint8Array(eventCount) : packed;
-      if (map.classBits === 4) {
-        for (let i = 0; i < eventCount; i++) parts.classes[i] = (packed[i >> 1] >> ((i & 1) * 4)) & 15;
-      }
+      parts.classes = unpackClasses(map.classes, eventCount, map.classBits);
       parts.palette = map.palette.map(colourOf);
     } else if (map.colouring === 'age') {
       parts.ages = unpackDeltas(map.ages, eventCount);

@@ -21,9 +21,9 @@ const work = fs.mkdtempSync(path.join(os.tmpdir(), 'sismap-page-logic-'));
 test.after(() => fs.rmSync(work, {recursive: true, force: true}));
 
 // The page's data block, as the page itself reads it.
-function pageData(rows, options) {
+function pageData(rows, options, header = 'year,month,day,time,latitude,longitude,magnitude') {
   const catalogue = path.join(work, 'quakes.txt');
-  fs.writeFileSync(catalogue, 'year,month,day,time,latitude,longitude,magnitude\n' + rows.join('\n') + '\n');
+  fs.writeFileSync(catalogue, header + '\n' + rows.join('\n') + '\n');
   const page = path.join(work, 'page.html');
   const env = Object.assign({}, process.env);
   delete env.DISPLAY;
@@ -85,6 +85,50 @@ test('magnitudes take tenths, hundredths or floats, whichever is exact', () => {
   const floats = pageData(['2.555', '700', '1.5'].map(place), []);
   assert.equal(floats.events.magnitudeScale, 0);
   assert.deepEqual(Array.from(columns(floats).magnitudes), [2.555, 700, 1.5].map(Math.fround));
+});
+
+test('map mode: depth classes, the section\'s events and the age windows decode to the catalogue\'s', () => {
+  // Events along latitude 6 (the section's line) and off it, every 7th
+  // without a depth, one a day.
+  const depths = [];
+  const rows = [];
+  for (let n = 0; n < 60; n++) {
+    const depth = n % 7 === 3 ? null : (n * 37) % 420;
+    depths.push(depth);
+    const latitude = n % 2 === 0 ? 6 : 11;
+    const day = new Date(Date.UTC(2021, 0, 1 + n)).toISOString().slice(0, 10).replace(/-/g, ',');
+    rows.push(`${day},120000.00,${latitude},${1 + (n % 14)},4.5,${depth === null ? '' : depth}`);
+  }
+  const header = 'year,month,day,time,latitude,longitude,magnitude,depth';
+  const classOf = (depth, bounds) => depth === null ? 0 : 1 + bounds.filter((b) => depth >= b).length;
+
+  const sectioned = pageData(rows, ['--colour', 'depth', '--section', '6,0.5,6,15.5', '--depth-max', '300'], header);
+  const map = sectioned.map;
+  assert.equal(map.classBits, 4);
+  assert.deepEqual(Array.from(logic.unpackClasses(map.classes, 60, map.classBits)),
+                   depths.map((d) => classOf(d, [70, 300])));
+  // The panel shows the events on the line with a depth down to 300 km.
+  const entries = Array.from(logic.unpackDeltas(map.section.entries, map.section.count));
+  assert.deepEqual(entries, depths.map((d, n) => n).filter((n) => n % 2 === 0 && depths[n] !== null && depths[n] <= 300));
+  const rowsInPanel = logic.unpackInt16s(map.section.rows, map.section.count);
+  const deeper = entries.map((n, j) => [depths[n], rowsInPanel[j]]).sort((a, b) => a[0] - b[0]);
+  for (let j = 1; j < deeper.length; j++) assert.ok(deeper[j][1] <= deeper[j - 1][1], 'deeper is lower in the panel');
+
+  // More classes than four bits hold take a byte each.
+  const bounds = Array.from({length: 16}, (_, k) => 25 * (k + 1));
+  const fine = pageData(rows, ['--colour', 'depth', '--depth-classes', bounds.join(',')], header).map;
+  assert.equal(fine.classBits, 8);
+  assert.deepEqual(Array.from(logic.unpackClasses(fine.classes, 60, fine.classBits)),
+                   depths.map((d) => classOf(d, bounds)));
+
+  // Age: the start-up view's window, then one per frame, each ending after
+  // it starts; the events' instants in order.
+  const aged = pageData(rows, ['--colour', 'age', '--window', '10d', '--step', '5d'], header);
+  const windows = logic.unpackDeltas(aged.map.windows, 2 * (aged.frames.count + 1));
+  for (let k = 0; k <= aged.frames.count; k++) assert.ok(windows[2 * k + 1] > windows[2 * k], `window ${k}`);
+  assert.equal(windows[3] - windows[2], 10 * 86400);
+  const ages = logic.unpackDeltas(aged.map.ages, 60);
+  for (let i = 1; i < 60; i++) assert.equal(ages[i] - ages[i - 1], 86400);
 });
 
 test('binary search finds the first of a run of equal keys', () => {

@@ -277,6 +277,10 @@ TEST(PngWriter, RoundTripsExactlyAndNamesFramesInOrder) {
     ASSERT_TRUE(write_png(image, still, &error, &size)) << error;
     EXPECT_EQ(size, std::filesystem::file_size(still));
     EXPECT_TRUE(read_png(still).bgra == image.bgra);
+    // In memory (the page's image of map mode's band) the same bytes.
+    std::string bytes;
+    ASSERT_TRUE(png_bytes(image, &bytes));
+    EXPECT_EQ(bytes, read_file(still));
 
     const std::string folder = scratch.path() + "/frames";
     std::filesystem::create_directory(folder);
