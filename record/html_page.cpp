@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
@@ -143,8 +144,13 @@ nlohmann::json map_json(const PagePlayback& page, size_t n) {
     const MapSetup& setup = *page.map_setup;
     json glyph_segments = json::array();
     for (const std::vector<float>& segments : m.glyphs.segments) glyph_segments.push_back(segments);
+    // The parts of a map-mode frame below the map never change: the page
+    // shows the recorder's own pixels of them, a PNG it decodes itself.
+    std::string lower_png;
+    if (m.lower.height > 0 && !png_bytes(m.lower, &lower_png)) throw std::bad_alloc();
     json map = {
         {"bottom", m.map_bottom},
+        {"lower", base64_text(lower_png)},
         {"world", {m.world.left, m.world.right, m.world.bottom, m.world.top}},
         {"coastLeast", m.coast_least},
         {"markPixels", mark_pixels_per_magnitude(setup.height)},
@@ -458,16 +464,8 @@ std::string page_text(const PagePlayback& page) {
     if (page.map != nullptr && page.map_setup != nullptr) data["map"] = map_json(page, n);
     const std::string data_text = script_safe_json(data);
     const std::string title = html_text(page.title);
-    // The parts of a map-mode frame below the map never change: the page
-    // shows the recorder's own pixels of them, as an image in the page
-    // (loaded before the page's load event, unlike one made by script).
-    std::string lower;
-    std::string lower_png;
-    if (page.map != nullptr && page.map->lower.height > 0 && png_bytes(page.map->lower, &lower_png))
-        lower = "<img id=\"lower\" hidden alt=\"\" src=\"data:image/png;base64," + base64_text(lower_png) + "\">";
     return fill_template(asset(page_assets::page_template, page_assets::page_template_size),
                          {{"title", title},
-                          {"lower", lower},
                           {"style", asset(page_assets::player_style, page_assets::player_style_size)},
                           {"logic", asset(page_assets::page_logic, page_assets::page_logic_size)},
                           {"script", asset(page_assets::player_script, page_assets::player_script_size)},
@@ -487,7 +485,12 @@ int record_html_page(const RecordOptions& options, const FramePlan& plan, FrameS
     const size_t slash = options.quake_path.rfind('/');
     page.title = "sismap: " + (slash == std::string::npos ? options.quake_path : options.quake_path.substr(slash + 1));
     gather_page_playback(plan, sequence, instants, &page);
-    const std::string text = page_text(page);
+    std::string text;
+    try {
+        text = page_text(page);
+    } catch (const std::bad_alloc&) {
+        return report_failure("cannot write '" + options.output_path + "': out of memory making the page");
+    }
 
     OutputFile out;
     std::string error;

@@ -15,7 +15,7 @@
   const MARK_SIZE = fround(0.025);  // half a mark's bar per unit of magnitude
   const MIN_ZOOM = 0.001;           // zooming out stops above it
 
-  const {unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes} =
+  const {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes} =
     window.sismapLogic;
   const littleEndian = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
 
@@ -225,6 +225,7 @@
 
   function draw() {
     const started = performance.now();
+    if (map && !mapParts) return;  // not yet unpacked
     const win = currentWindow();
     if (map) drawMap(win);
     else drawViewer(win);
@@ -353,15 +354,18 @@
 
   let mapParts = null;  // unpacked once the page is ready
 
-  function unpackMap() {
+  // The parts below the map come as a PNG inside the page's data, decoded
+  // from memory: nothing is fetched, not even a data: address.
+  async function unpackMap() {
     const parts = {lower: null, coasts: null, classes: null, ages: null, windows: null};
-    const image = document.getElementById('lower');
-    if (image && map.bottom > 0) {
+    if (map.lower && map.bottom > 0) {
+      const bitmap = await createImageBitmap(new Blob([bytesOf(map.lower)], {type: 'image/png'}),
+                                             {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
       const scratch = document.createElement('canvas');
       scratch.width = W;
       scratch.height = map.bottom;
       const scratchContext = scratch.getContext('2d');
-      scratchContext.drawImage(image, 0, 0);
+      scratchContext.drawImage(bitmap, 0, 0);
       parts.lower = new Uint32Array(scratchContext.getImageData(0, 0, W, map.bottom).data.buffer);
     }
     if (map.coasts) {
@@ -721,17 +725,13 @@
     control.addEventListener('click', () => { if (control.tagName === 'BUTTON') control.blur(); });
   }
 
-  // Map mode waits for the image of the parts below its map, which the
-  // page holds and the browser decodes before the page's load event.
-  function begin() {
-    if (map) unpackMap();
+  // Map mode starts once its image is decoded; `ready` settles with the
+  // first frame on screen.
+  const ready = (map ? unpackMap() : Promise.resolve()).then(() => {
     readHash();
     show();
     setInterval(tick, 1000 / data.fps);
-  }
-  const lowerImage = document.getElementById('lower');
-  if (map && lowerImage && !lowerImage.complete) lowerImage.addEventListener('load', begin, {once: true});
-  else begin();
+  });
 
   // What is on screen, for scripts and tests.
   window.sismapPlayer = {
@@ -746,5 +746,6 @@
     drawMilliseconds: () => lastDrawMilliseconds,
     firstDrawnAt: () => firstDrawnAt,
     redraw: () => { draw(); return lastDrawMilliseconds; },
+    ready,
   };
 })();

@@ -147,12 +147,14 @@ class Browser:
 
     def open(self, path, fragment=""):
         """Opens a file as file:// afresh (never as a move within the page
-        already open) and waits for its load event."""
+        already open) and waits for its load event and, on a playback page,
+        for its first frame."""
         url = "file://" + os.path.abspath(path) + fragment
         for address in ("about:blank", url):
             self.events = [e for e in self.events if e["method"] != "Page.loadEventFired"]
             self.send("Page.navigate", url=address)
             self.wait_for_event("Page.loadEventFired")
+        self.evaluate("window.sismapPlayer ? sismapPlayer.ready.then(() => true) : false")
         return url
 
     def requested_urls(self):
