@@ -1,5 +1,7 @@
 #include "tool/text_basics.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -90,13 +92,53 @@ std::optional<std::vector<double>> parse_number_list(std::string_view text, size
     return values;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at the start of `text`
+// (shortest form, no surrogate, at most U+10FFFF), or 0.
+size_t utf8_length(std::string_view text) {
+    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned lead = byte(0);
+    const auto follows = [&](size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
+        return byte(i) >= low && byte(i) <= high;
+    };
+    if (lead >= 0xC2 && lead <= 0xDF) return follows(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned high = lead == 0xED ? 0x9F : 0xBF;
+        return follows(1, low, high) && follows(2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
+        return follows(1, low, high) && follows(2) && follows(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::string quoted_for_message(std::string_view text) {
     constexpr size_t kLongest = 60;
     std::string out = "\"";
-    for (char c : text.substr(0, kLongest)) {
-        // Control bytes would garble the terminal; show them as '?'.
-        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    size_t at = 0;
+    while (at < text.size()) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        const size_t length = c < 0x80 ? 1 : std::max<size_t>(1, utf8_length(text.substr(at)));
+        if (at + length > kLongest) break;  // never half a character
+        // Control characters (C0, DEL and C1) would garble the terminal, and
+        // so would bytes that are not UTF-8 (a server's message in another
+        // encoding): each shows as '?'. Other characters, accents
+        // included, are kept.
+        const bool control = c < 0x20 || c == 0x7F ||
+                             (c == 0xC2 && length == 2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        const bool broken = c >= 0x80 && utf8_length(text.substr(at)) == 0;
+        if (control || broken)
+            out += '?';
+        else
+            out.append(text.substr(at, length));
+        at += length;
     }
-    if (text.size() > kLongest) out += "...";
+    if (at < text.size()) out += "...";
     return out + "\"";
 }

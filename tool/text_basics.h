@@ -60,5 +60,6 @@ std::optional<double> parse_decimal(std::string_view text);
 // parse_decimal reads it; empty for fewer, more or anything else.
 std::optional<std::vector<double>> parse_number_list(std::string_view text, size_t count);
 
-// `text` quoted for a message, cut short when long.
+// `text` quoted for a message, cut short when long (at a character's
+// end), with control characters and bytes that are not UTF-8 shown as '?'.
 std::string quoted_for_message(std::string_view text);

@@ -35,6 +35,13 @@ TEST(TextBasics, MessageQuotesHideControlBytesAndCutLongText) {
     EXPECT_EQ(quoted_for_message(std::string("a\x1b[2Jb\x7f", 7)), "\"a?[2Jb?\"");
     const std::string long_text(100, 'x');
     EXPECT_EQ(quoted_for_message(long_text), "\"" + std::string(60, 'x') + "...\"");
+    // A server's message: UTF-8 kept, other encodings' bytes, C1 controls
+    // and overlong or surrogate forms shown as '?', never cut inside a
+    // character.
+    EXPECT_EQ(quoted_for_message("param\xc3\xa8tre \xe2\x80\x94 \xf0\x9f\x8c\x8b"), "\"param\xc3\xa8tre \xe2\x80\x94 \xf0\x9f\x8c\x8b\"");
+    EXPECT_EQ(quoted_for_message("param\xe8tre"), "\"param?tre\"");
+    EXPECT_EQ(quoted_for_message("a\xc2\x9b" "2Jb\xc0\xaf" "c\xed\xa0\x80" "d\xe2\x80"), "\"a?2Jb??c???d??\"");
+    EXPECT_EQ(quoted_for_message(std::string(59, 'x') + "\xc3\xa9z"), "\"" + std::string(59, 'x') + "...\"");
 }
 
 TEST(TextBasics, ShellWordsReadBackAsTheyAre) {
