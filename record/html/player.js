@@ -220,6 +220,24 @@
     return width;
   }
 
+  // The outline as a closed white line, each vertex placed as the viewer
+  // places it (in single precision) and then taken to the frame's pixels
+  // by `pixelX` and `pixelY`.
+  function drawOutline(centreX, centreY, offsetX, offsetY, pixelX, pixelY) {
+    const zoom = state.zoom;
+    const points = outline.length / 2;
+    let previousX = 0;
+    let previousY = 0;
+    for (let p = 0; p <= points && points > 0; p++) {
+      const q = p % points;
+      const x = pixelX(fround(fround(outline[2 * q] - centreX) * zoom + offsetX));
+      const y = pixelY(fround(fround(outline[2 * q + 1] - centreY) * zoom + offsetY));
+      if (p > 0) line(previousX, previousY, x, y, WHITE);
+      previousX = x;
+      previousY = y;
+    }
+  }
+
   let lastDrawMilliseconds = 0;
   let firstDrawnAt = -1;
 
@@ -264,17 +282,7 @@
     }
 
     // The outline, closed, over the marks.
-    const points = outline.length / 2;
-    let previousX = 0;
-    let previousY = 0;
-    for (let p = 0; p <= points && points > 0; p++) {
-      const q = p % points;
-      const x = toFrameX(fround(fround(outline[2 * q] - centreX) * zoom + offsetX));
-      const y = toFrameY(fround(fround(outline[2 * q + 1] - centreY) * zoom + offsetY));
-      if (p > 0) line(previousX, previousY, x, y, WHITE);
-      previousX = x;
-      previousY = y;
-    }
+    drawOutline(centreX, centreY, offsetX, offsetY, toFrameX, toFrameY);
 
     // The legend strip, fixed in the plane whatever the zoom and pan.
     const boxLeft = toFrameX(fround(view.minX - 0.1));
@@ -451,17 +459,7 @@
         at += count;
       });
     } else {
-      const points = outline.length / 2;
-      let previousX = 0;
-      let previousY = 0;
-      for (let p = 0; p <= points && points > 0; p++) {
-        const q = p % points;
-        const x = mapPixelX(fround(fround(outline[2 * q] - centreX) * zoom + offsetX));
-        const y = mapPixelY(fround(fround(outline[2 * q + 1] - centreY) * zoom + offsetY));
-        if (p > 0) line(previousX, previousY, x, y, WHITE);
-        previousX = x;
-        previousY = y;
-      }
+      drawOutline(centreX, centreY, offsetX, offsetY, mapPixelX, mapPixelY);
     }
     linesKey = key;
     linesLayer = pixels.slice(0, rows);
