@@ -19,6 +19,7 @@ extern "C" {
 #include "record/png_writer.h"
 #include "record/recording.h"
 #include "timeline/time_window.h"
+#include "view/scene.h"
 #include "tool/output_file.h"
 
 namespace page_assets {
@@ -111,26 +112,28 @@ int64_t day_seconds(double days) { return std::llround(days * 86400.0); }
 
 nlohmann::json colour_json(const Rgb& c) { return nlohmann::json::array({c.r, c.g, c.b}); }
 
-// A coast with more points than a page should carry is thinned first to an
-// eighth of a pixel at the recording's zoom, four times finer than what a
-// frame draws, so that zooming in keeps it smooth.
+// Coasts of more points than this are shipped as the recording's first view
+// draws them (thinned to half a pixel), which the page then draws exactly
+// as the recorder does; smaller ones go whole, and stay smooth however far
+// the page is zoomed in.
 constexpr size_t kMostCoastPoints = 250000;
 
 nlohmann::json coasts_json(const std::vector<CoastLine>& coasts, double least) {
     using nlohmann::json;
     const bool thin = coast_point_count(coasts) > kMostCoastPoints;
+    const ViewTransform view = current_view();
     std::vector<float> xy;
     json counts = json::array();
     json closed = json::array();
     for (const CoastLine& line : coasts) {
         const size_t before = xy.size();
-        for (size_t i = 0; i + 1 < line.xy.size(); i += 2) {
-            const bool ends = i == 0 || i + 3 >= line.xy.size();
-            if (thin && !ends && std::fabs(line.xy[i] - xy[xy.size() - 2]) < least &&
-                std::fabs(line.xy[i + 1] - xy.back()) < least)
-                continue;
-            xy.push_back(line.xy[i]);
-            xy.push_back(line.xy[i + 1]);
+        if (thin) {
+            for (const size_t i : coast_vertices_drawn(line.xy, view, least)) {
+                xy.push_back(line.xy[2 * i]);
+                xy.push_back(line.xy[2 * i + 1]);
+            }
+        } else {
+            xy.insert(xy.end(), line.xy.begin(), line.xy.begin() + static_cast<std::ptrdiff_t>(line.xy.size() / 2 * 2));
         }
         counts.push_back((xy.size() - before) / 2);
         closed.push_back(line.closed);
@@ -163,10 +166,7 @@ nlohmann::json map_json(const PagePlayback& page, size_t n) {
           {"advances", m.glyphs.advances},
           {"segments", glyph_segments}}},
     };
-    if (!setup.coasts.empty()) {
-        const double zoom = std::max(static_cast<double>(viewer.zoom), 1e-9);
-        map["coasts"] = coasts_json(setup.coasts, m.coast_least / 4.0 / zoom);
-    }
+    if (!setup.coasts.empty()) map["coasts"] = coasts_json(setup.coasts, m.coast_least);
     switch (setup.colouring) {
         case Colouring::Magnitude: map["colouring"] = "magnitude"; break;
         case Colouring::Depth: {

@@ -184,6 +184,23 @@ std::vector<std::vector<std::pair<double, double>>> dashes(const std::vector<std
     return pieces;
 }
 
+std::vector<size_t> coast_vertices_drawn(const std::vector<float>& xy, const ViewTransform& view, double least) {
+    std::vector<size_t> kept;
+    const size_t points = xy.size() / 2;
+    double last_x = 0.0;
+    double last_y = 0.0;
+    for (size_t i = 0; i < points; ++i) {
+        const double x = (static_cast<double>(xy[2 * i]) - view.centre_x) * view.zoom + view.offset_x;
+        const double y = (static_cast<double>(xy[2 * i + 1]) - view.centre_y) * view.zoom + view.offset_y;
+        const bool ends = i == 0 || i + 1 == points;
+        if (!ends && std::fabs(x - last_x) < least && std::fabs(y - last_y) < least) continue;
+        kept.push_back(i);
+        last_x = x;
+        last_y = y;
+    }
+    return kept;
+}
+
 double day_measure(int year, int month, int day, int hour, int minute, int second) {
     static constexpr int kBefore[13] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     const int m = std::clamp(month, 1, 12);

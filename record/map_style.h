@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/records.h"
+#include "view/scene.h"
 
 enum class Colouring { Magnitude, Depth, Age };
 
@@ -87,6 +88,14 @@ WorldWindow frame_outline(double min_x, double min_y, double max_x, double max_y
 // on along the whole line.
 std::vector<std::vector<std::pair<double, double>>> dashes(const std::vector<std::pair<double, double>>& points,
                                                            double length);
+
+// Which vertices of a coast line (longitude, latitude pairs in `xy`) a frame
+// draws under `view`: a full-resolution coast has many vertices to a pixel,
+// and those within `least` (world units after zoom and pan, half a pixel)
+// of the last one kept add nothing but drawing time, so they are left out,
+// but for the line's ends. The indices count pairs. The recorder lists its
+// lines so, and the page ships and redraws the same.
+std::vector<size_t> coast_vertices_drawn(const std::vector<float>& xy, const ViewTransform& view, double least);
 
 // Whole days on a 365-day count with the hours of the day as a fraction: a
 // measure for ages within a window, the same for events and for the window.

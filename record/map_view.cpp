@@ -151,6 +151,10 @@ void plus_at(int i, int j, int h) {
     glVertex2i(i, j + h + 1);
 }
 
+// Half a pixel of the map part, in world units: coast vertices closer than
+// this to the last one kept are left out.
+double map_page_least() { return 0.5 / (setup.width / (world.right - world.left)); }
+
 void record_map_lines() {
     const ViewTransform view = current_view();
     map_lines = glGenLists(1);
@@ -167,24 +171,12 @@ void record_map_lines() {
         }
         glEnd();
     } else {
-        // A full-resolution coast has many vertices to a pixel: those
-        // within half a pixel of the last one kept add nothing to the
-        // picture but drawing time, and are left out of the list.
-        const double pixels_per_unit = setup.width / (world.right - world.left);
-        const double least = 0.5 / pixels_per_unit;
+        const double least = map_page_least();
         for (const CoastLine& line : setup.coasts) {
             glBegin(line.closed ? GL_LINE_LOOP : GL_LINE_STRIP);
-            double last_x = 0.0;
-            double last_y = 0.0;
-            for (size_t i = 0; i + 1 < line.xy.size(); i += 2) {
-                const double x = (static_cast<double>(line.xy[i]) - view.centre_x) * view.zoom + view.offset_x;
-                const double y = (static_cast<double>(line.xy[i + 1]) - view.centre_y) * view.zoom + view.offset_y;
-                const bool ends = i == 0 || i + 3 >= line.xy.size();
-                if (!ends && std::fabs(x - last_x) < least && std::fabs(y - last_y) < least) continue;
-                glVertex2d(x, y);
-                last_x = x;
-                last_y = y;
-            }
+            for (const size_t i : coast_vertices_drawn(line.xy, view, least))
+                glVertex2d((static_cast<double>(line.xy[2 * i]) - view.centre_x) * view.zoom + view.offset_x,
+                           (static_cast<double>(line.xy[2 * i + 1]) - view.centre_y) * view.zoom + view.offset_y);
             glEnd();
         }
     }
@@ -656,7 +648,7 @@ MapPageParts map_page_parts() {
     parts.map_bottom = map_bottom;
     parts.band_height = static_cast<int>(band.height);
     parts.world = world;
-    parts.coast_least = 0.5 / (setup.width / (world.right - world.left));
+    parts.coast_least = map_page_least();
     parts.text_scale = cap / kStrokeCapHeight;
     parts.text_line_width = text_line_width();
     parts.threshold_x = changing_text_x(kThreshold);

@@ -224,6 +224,19 @@ class MapModeTest(PageTestCase):
         record(*options, BOX, self.catalogue, still)
         self.assert_same_drawing(self.screenshot(page, "#bare", self.SIZE), still, "map start-up view", rows=250)
 
+    def test_a_coast_too_large_to_carry_whole_is_drawn_as_the_recorder_draws_it(self):
+        # 300,000 points, many to a pixel: the page carries the vertices the
+        # recording's view draws.
+        coast = self.path("dense.gmt")
+        with open(coast, "w") as f:
+            f.write("> dense shore\n")
+            for k in range(300000):
+                t = k / 300000.0
+                f.write("%.6f %.6f\n" % (2 + 12 * t + 0.3 * math.sin(t * 90), 1 + 10 * t + 0.8 * math.sin(t * 40)))
+        page = self.check_options("map_dense", ["--size", "640x400", "--coast", coast, "--every", "30"], [0, -1],
+                                  outline=BOX, catalogue=self.catalogue, size=(640, 400))
+        self.assertLess(os.path.getsize(page), 1500000)
+
     def test_age_colours_in_real_time_with_the_outline(self):
         self.check_options("map_age", ["--size", "640x400", "--colour", "age", "--window", "20d", "--step", "10d"],
                            [0, 4, -1], outline=BOX, catalogue=self.catalogue, size=(640, 400))
