@@ -367,14 +367,20 @@
   async function unpackMap() {
     const parts = {lower: null, coasts: null, classes: null, ages: null, windows: null};
     if (map.lower && map.bottom > 0) {
-      const bitmap = await createImageBitmap(new Blob([bytesOf(map.lower)], {type: 'image/png'}),
-                                             {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
-      const scratch = document.createElement('canvas');
-      scratch.width = W;
-      scratch.height = map.bottom;
-      const scratchContext = scratch.getContext('2d');
-      scratchContext.drawImage(bitmap, 0, 0);
-      parts.lower = new Uint32Array(scratchContext.getImageData(0, 0, W, map.bottom).data.buffer);
+      try {
+        const bitmap = await createImageBitmap(new Blob([bytesOf(map.lower)], {type: 'image/png'}),
+                                               {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
+        const scratch = document.createElement('canvas');
+        scratch.width = W;
+        scratch.height = map.bottom;
+        const scratchContext = scratch.getContext('2d');
+        scratchContext.drawImage(bitmap, 0, 0);
+        parts.lower = new Uint32Array(scratchContext.getImageData(0, 0, W, map.bottom).data.buffer);
+      } catch (error) {
+        // A browser that cannot decode it still plays the map; the band
+        // keeps its changing texts.
+        console.error('sismap: the keys band could not be decoded:', error);
+      }
     }
     if (map.coasts) {
       let points = 0;
