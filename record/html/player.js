@@ -220,6 +220,15 @@
     return width;
   }
 
+  // The viewer's view transform now, in its single precision: a plane
+  // point (x, y) goes to ((x - centreX) * zoom + offsetX, ...).
+  function viewNow() {
+    const centreX = fround(view.centreX);
+    const centreY = fround(view.centreY);
+    return {zoom: state.zoom, centreX, centreY, offsetX: fround(centreX + state.panX),
+            offsetY: fround(centreY + state.panY)};
+  }
+
   // The outline as a closed white line, each vertex placed as the viewer
   // places it (in single precision) and then taken to the frame's pixels
   // by `pixelX` and `pixelY`.
@@ -255,11 +264,7 @@
   // The viewer's frame: the camera and legend of its 650-pixel window.
   function drawViewer(win) {
     pixels.fill(BLACK);
-    const zoom = state.zoom;
-    const centreX = fround(view.centreX);
-    const centreY = fround(view.centreY);
-    const offsetX = fround(centreX + state.panX);
-    const offsetY = fround(centreY + state.panY);
+    const {zoom, centreX, centreY, offsetX, offsetY} = viewNow();
     const threshold = state.threshold;
 
     // Marks: a horizontal and a vertical bar, each vertex worked out in
@@ -479,11 +484,7 @@
 
   function drawMap(win) {
     const bottom = map.bottom;
-    const zoom = state.zoom;
-    const centreX = fround(view.centreX);
-    const centreY = fround(view.centreY);
-    const offsetX = fround(centreX + state.panX);
-    const offsetY = fround(centreY + state.panY);
+    const {zoom, centreX, centreY, offsetX, offsetY} = viewNow();
     const threshold = state.threshold;
     clipRows(bottom, H - 1);
     drawMapLines(centreX, centreY, offsetX, offsetY);
