@@ -1,7 +1,7 @@
 // The playback page's own logic under Node: the columns of pages the
 // recorder writes decode to the catalogue's values (keys with large jumps,
-// magnitudes in each packing), binary search over runs of equal keys, and
-// the page's dashes against the recorder's.
+// magnitudes in each packing, map mode's classes, section and ages), frames
+// found by binary search, and packed columns that end early.
 //
 // Usage: node test_page_logic.js PATH_TO_SISMAP_RECORD
 'use strict';
@@ -79,9 +79,13 @@ test('a century-long real-time catalogue decodes to its values and frames', () =
 
 test('magnitudes take tenths, hundredths or floats, whichever is exact', () => {
   const place = (m, n) => '2020,01,%d,000000.00,1,1,%s'.replace('%d', String(10 + n)).replace('%s', m);
-  const tenths = pageData(['1.5', '9.9', '0.1'].map(place), []);
+  const tenths = pageData(['1.5', '25.5', '0.1'].map(place), []);
   assert.equal(tenths.events.magnitudeScale, 10);
-  assert.deepEqual(Array.from(columns(tenths).magnitudes), [1.5, 9.9, 0.1].map(Math.fround));
+  assert.deepEqual(Array.from(columns(tenths).magnitudes), [1.5, 25.5, 0.1].map(Math.fround));
+  // Past a byte of tenths.
+  const hundredths = pageData(['25.6', '1.5'].map(place), []);
+  assert.equal(hundredths.events.magnitudeScale, 100);
+  assert.deepEqual(Array.from(columns(hundredths).magnitudes), [25.6, 1.5].map(Math.fround));
   const floats = pageData(['2.555', '700', '1.5'].map(place), []);
   assert.equal(floats.events.magnitudeScale, 0);
   assert.deepEqual(Array.from(columns(floats).magnitudes), [2.555, 700, 1.5].map(Math.fround));
@@ -127,22 +131,11 @@ test('map mode: depth classes, the section\'s events and the age windows decode 
   const windows = logic.unpackDeltas(aged.map.windows, 2 * (aged.frames.count + 1));
   for (let k = 0; k <= aged.frames.count; k++) assert.ok(windows[2 * k + 1] > windows[2 * k], `window ${k}`);
   assert.equal(windows[3] - windows[2], 10 * 86400);
+  // Seconds on the 365-day measure: 2021-01-01 12:00 is day 737,666.5, a
+  // first difference far past 32 bits.
   const ages = logic.unpackDeltas(aged.map.ages, 60);
+  assert.equal(ages[0], 737666.5 * 86400);
   for (let i = 1; i < 60; i++) assert.equal(ages[i] - ages[i - 1], 86400);
-});
-
-test('binary search finds the first of a run of equal keys', () => {
-  const keys = Float64Array.from([0, 0, 3, 3, 3, 7]);
-  assert.deepEqual([-1, 0, 1, 3, 4, 7, 8].map((k) => logic.lowerBound(keys, k)), [0, 0, 2, 2, 5, 5, 6]);
-  assert.equal(logic.lowerBound(new Float64Array(0), 5), 0);
-});
-
-test('dashes run on across corners as the recorder dashes them', () => {
-  const corner = [0, 0, 10, 0, 10, 10];
-  assert.deepEqual(logic.dashes(corner, 4), [[0, 0, 4, 0], [8, 0, 10, 0, 10, 2], [10, 6, 10, 10]]);
-  assert.deepEqual(logic.dashes(corner, 3), [[0, 0, 3, 0], [6, 0, 9, 0], [10, 2, 10, 5], [10, 8, 10, 10]]);
-  assert.deepEqual(logic.dashes([0, 0, 5, 0], 5), [[0, 0, 5, 0]]);
-  assert.deepEqual(logic.dashes([1, 1], 2), []);
 });
 
 test('a packed column that ends early is refused, not read past its end', () => {

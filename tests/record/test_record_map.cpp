@@ -1,5 +1,5 @@
 // Map mode's parts that need no display: depth classes and their colours,
-// the keys band's layout, the framing, and the map-mode options.
+// the keys band's layout, the framing and the dashes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,16 +7,8 @@
 #include <vector>
 
 #include "record/map_style.h"
-#include "record/record_options.h"
 
 namespace {
-
-ParseResult parse(std::vector<std::string> args) {
-    args.insert(args.begin(), "sismap-record");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    return parse_record_options(static_cast<int>(argv.size()), argv.data());
-}
 
 bool same(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 double brightness(const Rgb& c) { return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b; }
@@ -111,53 +103,6 @@ TEST(MapStyle, DashesRunOnAcrossCorners) {
     EXPECT_TRUE(dashes({{0, 0}, {10, 0}}, 0.0).empty());
     EXPECT_TRUE(dashes({{1, 1}}, 2.0).empty());
     EXPECT_TRUE(dashes({}, 2.0).empty());
-}
-
-TEST(MapOptions, EachMapOptionSwitchesToMapModeAndIsChecked) {
-    const ParseResult plain = parse({"l.txt", "q.txt", "o.gif"});
-    ASSERT_TRUE(plain.run);
-    EXPECT_FALSE(plain.options.map_mode);
-    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
-             {"--fit"}, {"--coast", "a.txt"}, {"--size", "1280x720"}, {"--colour", "age"}}) {
-        std::vector<std::string> args = extra;
-        for (const char* p : {"l.txt", "q.txt", "o.gif"}) args.push_back(p);
-        const ParseResult r = parse(args);
-        ASSERT_TRUE(r.run) << r.text;
-        EXPECT_TRUE(r.options.map_mode) << extra[0];
-    }
-    const ParseResult r = parse({"--coast", "a.txt", "--coast", "b.shp", "--size", "1920x1080", "--colour", "depth",
-                                 "--depth-classes", "20,70,300", "l.txt", "q.txt", "o.mp4"});
-    ASSERT_TRUE(r.run) << r.text;
-    EXPECT_EQ(r.options.coasts, (std::vector<std::string>{"a.txt", "b.shp"}));
-    EXPECT_EQ(r.options.width, 1920);
-    EXPECT_EQ(r.options.height, 1080);
-    EXPECT_EQ(r.options.colouring, Colouring::Depth);
-    EXPECT_EQ(r.options.depth_bounds, (std::vector<double>{20, 70, 300}));
-    EXPECT_EQ(r.options.landscape_path, "l.txt");
-
-    struct Refused {
-        std::vector<std::string> args;
-        std::string text;
-    };
-    for (const Refused& c : std::vector<Refused>{
-             {{"--size", "63x64"}, "--size must"}, {{"--size", "3841x100"}, "--size must"},
-             {{"--size", "100x2161"}, "--size must"}, {{"--size", "100"}, "--size must"},
-             {{"--size", "x100"}, "--size must"}, {{"--size", "-100x100"}, "--size must"},
-             {{"--colour", "blue"}, "--colour must"}, {{"--depth-classes", "300,70"}, "--depth-classes must"},
-             {{"--depth-classes", "0,70"}, "--depth-classes must"}, {{"--depth-classes", "70,"}, "--depth-classes must"}}) {
-        std::vector<std::string> args = c.args;
-        for (const char* p : {"l.txt", "q.txt", "o.gif"}) args.push_back(p);
-        const ParseResult refused = parse(args);
-        EXPECT_FALSE(refused.run) << c.args[1];
-        EXPECT_EQ(refused.exit_code, kExitCommandLine) << c.args[1];
-        EXPECT_EQ(refused.text.rfind("sismap-record: " + c.text, 0), 0u) << refused.text;
-    }
-    // H.264's halved colour planes need even sides.
-    const ParseResult odd = parse({"--size", "1281x720", "l.txt", "q.txt", "o.mp4"});
-    EXPECT_FALSE(odd.run);
-    EXPECT_EQ(odd.exit_code, kExitCommandLine);
-    EXPECT_NE(odd.text.find("even sides"), std::string::npos) << odd.text;
-    EXPECT_TRUE(parse({"--size", "1281x721", "l.txt", "q.txt", "o.gif"}).run);
 }
 
 }  // namespace

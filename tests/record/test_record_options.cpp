@@ -1,5 +1,6 @@
-// Command line of sismap-record: every option's accepted and refused values,
-// the output kind from OUTPUT's form, help, version and exit statuses.
+// Command line of sismap-record: every option's accepted and refused values
+// (map mode's and the section's included), the output kind from OUTPUT's
+// form, help, version and exit statuses.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -158,6 +159,94 @@ TEST(RecordOptions, HelpAndVersionExitWith0OnStandardOutput) {
     EXPECT_FALSE(version.run);
     EXPECT_EQ(version.exit_code, kExitDone);
     EXPECT_EQ(version.text, std::string("sismap-record ") + kVersion + "\n");
+}
+
+TEST(MapOptions, EachMapOptionSwitchesToMapModeAndIsChecked) {
+    const ParseResult plain = parse({"l.txt", "q.txt", "o.gif"});
+    ASSERT_TRUE(plain.run);
+    EXPECT_FALSE(plain.options.map_mode);
+    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
+             {"--fit"}, {"--coast", "a.txt"}, {"--size", "1280x720"}, {"--colour", "age"}}) {
+        std::vector<std::string> args = extra;
+        for (const char* p : {"l.txt", "q.txt", "o.gif"}) args.push_back(p);
+        const ParseResult r = parse(args);
+        ASSERT_TRUE(r.run) << r.text;
+        EXPECT_TRUE(r.options.map_mode) << extra[0];
+    }
+    const ParseResult r = parse({"--coast", "a.txt", "--coast", "b.shp", "--size", "1920x1080", "--colour", "depth",
+                                 "--depth-classes", "20,70,300", "l.txt", "q.txt", "o.mp4"});
+    ASSERT_TRUE(r.run) << r.text;
+    EXPECT_EQ(r.options.coasts, (std::vector<std::string>{"a.txt", "b.shp"}));
+    EXPECT_EQ(r.options.width, 1920);
+    EXPECT_EQ(r.options.height, 1080);
+    EXPECT_EQ(r.options.colouring, Colouring::Depth);
+    EXPECT_EQ(r.options.depth_bounds, (std::vector<double>{20, 70, 300}));
+    EXPECT_EQ(r.options.landscape_path, "l.txt");
+
+    struct Refused {
+        std::vector<std::string> args;
+        std::string text;
+    };
+    for (const Refused& c : std::vector<Refused>{
+             {{"--size", "63x64"}, "--size must"}, {{"--size", "3841x100"}, "--size must"},
+             {{"--size", "100x2161"}, "--size must"}, {{"--size", "100"}, "--size must"},
+             {{"--size", "x100"}, "--size must"}, {{"--size", "-100x100"}, "--size must"},
+             {{"--colour", "blue"}, "--colour must"}, {{"--depth-classes", "300,70"}, "--depth-classes must"},
+             {{"--depth-classes", "0,70"}, "--depth-classes must"}, {{"--depth-classes", "70,"}, "--depth-classes must"}}) {
+        std::vector<std::string> args = c.args;
+        for (const char* p : {"l.txt", "q.txt", "o.gif"}) args.push_back(p);
+        const ParseResult refused = parse(args);
+        EXPECT_FALSE(refused.run) << c.args[1];
+        EXPECT_EQ(refused.exit_code, kExitCommandLine) << c.args[1];
+        EXPECT_EQ(refused.text.rfind("sismap-record: " + c.text, 0), 0u) << refused.text;
+    }
+    // H.264's halved colour planes need even sides.
+    const ParseResult odd = parse({"--size", "1281x720", "l.txt", "q.txt", "o.mp4"});
+    EXPECT_FALSE(odd.run);
+    EXPECT_EQ(odd.exit_code, kExitCommandLine);
+    EXPECT_NE(odd.text.find("even sides"), std::string::npos) << odd.text;
+    EXPECT_TRUE(parse({"--size", "1281x721", "l.txt", "q.txt", "o.gif"}).run);
+}
+
+TEST(SectionOptions, ReadCheckedAndRefused) {
+    // The inputs go in before OUTPUT, which stays last.
+    const auto parse = [](std::vector<std::string> args) {
+        args.insert(args.end() - 1, {"l.txt", "q.txt"});
+        return ::parse(args);
+    };
+    const ParseResult r = parse({"--section", "38,144,40,-224", "--width", "25.5", "--depth-max", "300",
+                                 "--depth", "-2,100", "o.png"});
+    ASSERT_TRUE(r.run) << r.text;
+    EXPECT_TRUE(r.options.map_mode);
+    EXPECT_TRUE(r.options.section);
+    EXPECT_EQ(r.options.section_a.latitude, 38.0);
+    EXPECT_EQ(r.options.section_b.longitude, -224.0);
+    EXPECT_EQ(r.options.section_width_km, 25.5);
+    EXPECT_EQ(r.options.section_depth_max, 300.0);
+    ASSERT_TRUE(r.options.depth);
+    EXPECT_EQ(r.options.depth->min_km, -2.0);
+    // A page draws the section as a video does.
+    const ParseResult page = parse({"--section", "38,144,40,136", "o.html"});
+    EXPECT_TRUE(page.run && page.options.map_mode && page.options.section) << page.text;
+    const ParseResult plain = parse({"--depth", "0,70", "o.gif"});
+    ASSERT_TRUE(plain.run) << plain.text;
+    EXPECT_FALSE(plain.options.map_mode);
+    EXPECT_FALSE(plain.options.section);
+    EXPECT_EQ(plain.options.section_width_km, 50.0);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--width", "20", "o.gif"},
+             {"--depth-max", "200", "o.gif"},
+             {"--section", "38,144,40", "o.gif"},
+             {"--section", "95,144,40,136", "o.gif"},
+             {"--section", "10,20,10,20", "o.gif"},
+             {"--section", "0,0,0,180", "o.gif"},
+             {"--section", "38,144,40,136", "--width", "0", "o.gif"},
+             {"--section", "38,144,40,136", "--depth-max", "-5", "o.gif"},
+             {"--depth", "100,0", "o.gif"}}) {
+        const ParseResult refused = parse(args);
+        EXPECT_FALSE(refused.run) << args[0] << " " << args[1];
+        EXPECT_EQ(refused.exit_code, kExitCommandLine) << args[1];
+    }
 }
 
 }  // namespace

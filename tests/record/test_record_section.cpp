@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-#include "record/record_options.h"
 #include "record/section_panel.h"
 #include "record/section_profile.h"
 
@@ -110,48 +109,6 @@ TEST(SectionProfile, DefaultDepthRangeRoundsUpToFiftyKilometres) {
 // --section switches map mode on and is read with --width and --depth-max;
 // those two need it, bad points and distances are refused, and a page
 // refuses it as it refuses the other map options. --depth in any mode.
-TEST(SectionOptions, ReadCheckedAndRefused) {
-    const auto parse = [](std::vector<std::string> args) {
-        args.insert(args.begin(), "sismap-record");
-        args.insert(args.end() - 1, {"l.txt", "q.txt"});  // OUTPUT stays last
-        std::vector<const char*> argv;
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        return parse_record_options(static_cast<int>(argv.size()), argv.data());
-    };
-    const ParseResult r = parse({"--section", "38,144,40,-224", "--width", "25.5", "--depth-max", "300",
-                                 "--depth", "-2,100", "o.png"});
-    ASSERT_TRUE(r.run) << r.text;
-    EXPECT_TRUE(r.options.map_mode);
-    EXPECT_TRUE(r.options.section);
-    EXPECT_EQ(r.options.section_a.latitude, 38.0);
-    EXPECT_EQ(r.options.section_b.longitude, -224.0);
-    EXPECT_EQ(r.options.section_width_km, 25.5);
-    EXPECT_EQ(r.options.section_depth_max, 300.0);
-    ASSERT_TRUE(r.options.depth);
-    EXPECT_EQ(r.options.depth->min_km, -2.0);
-    // A page draws the section as a video does.
-    const ParseResult page = parse({"--section", "38,144,40,136", "o.html"});
-    EXPECT_TRUE(page.run && page.options.map_mode && page.options.section) << page.text;
-    const ParseResult plain = parse({"--depth", "0,70", "o.gif"});
-    ASSERT_TRUE(plain.run) << plain.text;
-    EXPECT_FALSE(plain.options.map_mode);
-    EXPECT_FALSE(plain.options.section);
-    EXPECT_EQ(plain.options.section_width_km, 50.0);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--width", "20", "o.gif"},
-             {"--depth-max", "200", "o.gif"},
-             {"--section", "38,144,40", "o.gif"},
-             {"--section", "95,144,40,136", "o.gif"},
-             {"--section", "10,20,10,20", "o.gif"},
-             {"--section", "0,0,0,180", "o.gif"},
-             {"--section", "38,144,40,136", "--width", "0", "o.gif"},
-             {"--section", "38,144,40,136", "--depth-max", "-5", "o.gif"},
-             {"--depth", "100,0", "o.gif"}}) {
-        const ParseResult refused = parse(args);
-        EXPECT_FALSE(refused.run) << args[0] << " " << args[1];
-        EXPECT_EQ(refused.exit_code, kExitCommandLine) << args[1];
-    }
-}
 
 // Entries in the swath are placed along it when they have a depth within
 // the range; the others are counted, and the default range comes from the
