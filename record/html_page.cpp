@@ -207,15 +207,12 @@ nlohmann::json map_json(const PagePlayback& page, size_t n) {
     if (m.section) {
         // Only the entries the panel shows, which are usually few: their
         // positions in the catalogue and their pixels.
-        std::vector<int64_t> entries;
-        std::vector<int16_t> columns;
-        std::vector<int16_t> rows;
-        for (size_t i = 0; i < std::min({n, m.panel_columns.size(), m.panel_rows.size()}); ++i) {
-            if (m.panel_columns[i] == kNotInPanel) continue;
-            entries.push_back(static_cast<int64_t>(i));
-            columns.push_back(m.panel_columns[i]);
-            rows.push_back(m.panel_rows[i]);
-        }
+        const auto shown = static_cast<size_t>(
+            std::lower_bound(m.panel_entries.begin(), m.panel_entries.end(), static_cast<int64_t>(n)) -
+            m.panel_entries.begin());
+        const std::vector<int64_t> entries(m.panel_entries.begin(), m.panel_entries.begin() + shown);
+        const std::vector<int16_t> columns(m.panel_columns.begin(), m.panel_columns.begin() + shown);
+        const std::vector<int16_t> rows(m.panel_rows.begin(), m.panel_rows.begin() + shown);
         map["section"] = {
             {"count", entries.size()},
             {"entries", base64_text(pack_deltas(entries))},

@@ -683,12 +683,11 @@ MapPageParts map_page_parts() {
         parts.panel_rows_low = static_cast<int>(band.height);
         const std::vector<float>& along = setup.section_places.along_km;
         const size_t placed = std::min(along.size(), setup.depths != nullptr ? setup.depths->size() : size_t{0});
-        parts.panel_columns.assign(viewer.catalogue.size(), kNotInPanel);
-        parts.panel_rows.assign(viewer.catalogue.size(), kNotInPanel);
         for (size_t i = 0; i < std::min(placed, viewer.catalogue.size()); ++i) {
             if (std::isnan(along[i])) continue;
-            parts.panel_columns[i] = static_cast<int16_t>(std::floor(panel_x(along[i])));
-            parts.panel_rows[i] = static_cast<int16_t>(std::floor(panel_y((*setup.depths)[i])));
+            parts.panel_entries.push_back(static_cast<int64_t>(i));
+            parts.panel_columns.push_back(static_cast<int16_t>(std::floor(panel_x(along[i]))));
+            parts.panel_rows.push_back(static_cast<int16_t>(std::floor(panel_y((*setup.depths)[i]))));
         }
     }
     return parts;

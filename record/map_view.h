@@ -75,8 +75,8 @@ struct MapPageParts {
     double dates_y = 0.0;
     StrokeGlyphs glyphs;
     // Section: the profile and the swath's edges as longitude, latitude
-    // pairs unwrapped along them, and each entry's panel pixel (column,
-    // row), kNotInPanel when it is not drawn there.
+    // pairs unwrapped along them, and the entries the panel draws (their
+    // catalogue positions, ascending) with their panel pixels.
     bool section = false;
     std::vector<double> profile;
     std::vector<double> edges[2];
@@ -86,10 +86,10 @@ struct MapPageParts {
     double label_away = 0.0;     // how far A and A' stand beyond the line's ends
     double cap_height = 0.0;
     int panel_rows_low = 0;      // the section's marks are drawn in rows panel_rows_low <= y < map_bottom
+    std::vector<int64_t> panel_entries;
     std::vector<int16_t> panel_columns;
     std::vector<int16_t> panel_rows;
 };
-inline constexpr int16_t kNotInPanel = INT16_MIN;
 MapPageParts map_page_parts();
 
 // The map's setup as set_up_map kept it.

@@ -124,7 +124,8 @@ std::string quoted_for_message(std::string_view text) {
     size_t at = 0;
     while (at < text.size()) {
         const auto c = static_cast<unsigned char>(text[at]);
-        const size_t length = c < 0x80 ? 1 : std::max<size_t>(1, utf8_length(text.substr(at)));
+        const size_t valid = c < 0x80 ? 1 : utf8_length(text.substr(at));  // 0: not UTF-8
+        const size_t length = std::max<size_t>(1, valid);
         if (at + length > kLongest) break;  // never half a character
         // Control characters (C0, DEL and C1) would garble the terminal, and
         // so would bytes that are not UTF-8 (a server's message in another
@@ -132,8 +133,7 @@ std::string quoted_for_message(std::string_view text) {
         // included, are kept.
         const bool control = c < 0x20 || c == 0x7F ||
                              (c == 0xC2 && length == 2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
-        const bool broken = c >= 0x80 && utf8_length(text.substr(at)) == 0;
-        if (control || broken)
+        if (control || valid == 0)
             out += '?';
         else
             out.append(text.substr(at, length));

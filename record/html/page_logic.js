@@ -121,7 +121,8 @@ const sismapLogic = (function () {
     return pieces;
   }
 
-  return {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes};
+  return {littleEndian, bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses,
+          lowerBound, dashes};
 })();
 
 if (typeof module !== 'undefined') module.exports = sismapLogic;

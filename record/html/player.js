@@ -15,9 +15,8 @@
   const MARK_SIZE = fround(0.025);  // half a mark's bar per unit of magnitude
   const MIN_ZOOM = 0.001;           // zooming out stops above it
 
-  const {bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses, lowerBound, dashes} =
-    window.sismapLogic;
-  const littleEndian = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
+  const {littleEndian, bytesOf, unpackDeltas, unpackFloats, unpackInt16s, unpackMagnitudes, unpackClasses,
+         lowerBound, dashes} = window.sismapLogic;
 
   const data = JSON.parse(document.getElementById('sismap-data').textContent);
   const W = data.width;
